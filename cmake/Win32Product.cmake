@@ -1,0 +1,44 @@
+# Cross build: quendro.exe for Windows 2000, the stand-in console and the
+# Wine end-to-end tests.
+enable_language(RC)
+add_compile_definitions(_WIN32_WINNT=0x0500 WINVER=0x0500 NOMINMAX WIN32_LEAN_AND_MEAN)
+set(CMAKE_CXX_FLAGS_RELEASE "-Os")
+set(CMAKE_C_FLAGS_RELEASE "-Os")
+
+# Every exe of this build must start on Windows 2000: static runtime, no
+# newer subsystem version than 5.0.
+set(QUENDRO_WIN2K_LINK -static -static-libgcc -static-libstdc++
+    -Wl,--major-subsystem-version,5 -Wl,--minor-subsystem-version,0
+    -Wl,--major-os-version,5 -Wl,--minor-os-version,0)
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE "-s")
+
+add_executable(quendro WIN32
+    src/app/Quendro.cpp
+    src/run/Win32ConsoleWindows.cpp
+    src/system/Win32Files.cpp
+    src/system/Win32Clock.cpp
+    src/system/Win32Shutdown.cpp
+    src/app/Win32EntryHost.cpp
+)
+target_link_libraries(quendro PRIVATE quendro_core)
+target_link_options(quendro PRIVATE ${QUENDRO_WIN2K_LINK})
+target_link_libraries(quendro PRIVATE user32 gdi32 shell32 advapi32 kernel32)
+set_target_properties(quendro PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+add_custom_command(TARGET quendro POST_BUILD
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/check-imports.py
+            --objdump ${CMAKE_OBJDUMP}
+            --allow ${CMAKE_SOURCE_DIR}/resources/win2k-imports.txt
+            $<TARGET_FILE:quendro>
+    COMMENT "Checking that quendro.exe imports only what Windows 2000 exports")
+
+if(EXISTS ${CMAKE_SOURCE_DIR}/standin/CMakeLists.txt)
+    add_subdirectory(standin)
+endif()
+if(EXISTS ${CMAKE_SOURCE_DIR}/tests/e2e/CMakeLists.txt)
+    add_subdirectory(tests/e2e)
+endif()
+if(EXISTS ${CMAKE_SOURCE_DIR}/tests/project-wine/CMakeLists.txt)
+    add_subdirectory(tests/project-wine)
+endif()

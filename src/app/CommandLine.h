@@ -1,0 +1,31 @@
+#pragma once
+// The command-line run: drives and switches from the arguments, one run log
+// for the whole run, power-off afterwards when asked.
+#include <string>
+#include <vector>
+
+class ILogClock;
+class ILogFiles;
+class IShutdownApi;
+class TRunLog;
+
+namespace drivetype {
+constexpr unsigned kFixed = 3;  // DRIVE_FIXED
+}
+
+class ICommandLineHost {
+public:
+    virtual ~ICommandLineHost() = default;
+    // The system's upper-casing (CharUpperBuffA): double-byte characters stay whole.
+    virtual std::string UpperCase(const std::string& text) = 0;
+    virtual unsigned DriveType(const std::string& root) = 0;
+    // DefragDrive with show errors and process messages off.
+    virtual bool DefragDrive(char letter, TRunLog& log) = 0;
+    virtual ILogFiles& Files() = 0;
+    virtual ILogClock& Clock() = 0;
+    virtual IShutdownApi& ShutdownApi() = 0;
+};
+
+// Errors of the log file and of the power-off pass through to the caller.
+void RunCommandLine(ICommandLineHost& host, const std::vector<std::string>& args,
+                    const std::string& logPath);

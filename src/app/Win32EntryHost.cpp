@@ -1,0 +1,57 @@
+#include "app/Win32EntryHost.h"
+
+#include "run/DefragDrive.h"
+
+int CheckWindowsVersion() {
+    OSVERSIONINFOA info;
+    static_assert(sizeof info == 148, "OSVERSIONINFOA");
+    ZeroMemory(&info, sizeof info);
+    info.dwOSVersionInfoSize = sizeof info;
+    if (!::GetVersionExA(&info)) return 0;
+    return WindowsVersionCode(info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion);
+}
+
+std::string ExecutableLogPath() {
+    // Grow the buffer until the whole path fits; paths can exceed MAX_PATH.
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD got = ::GetModuleFileNameA(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (got == 0) return "log.txt";
+        if (got < path.size()) {
+            path.resize(got);
+            return LogPathFor(path);
+        }
+        if (path.size() >= 32768) return "log.txt";
+        path.resize(path.size() * 2);
+    }
+}
+
+std::string Win32CommandLineHost::UpperCase(const std::string& text) {
+    std::string upper = text;
+    if (!upper.empty()) ::CharUpperBuffA(&upper[0], static_cast<DWORD>(upper.size()));
+    return upper;
+}
+
+unsigned Win32CommandLineHost::DriveType(const std::string& root) {
+    return ::GetDriveTypeA(root.c_str());
+}
+
+bool Win32CommandLineHost::DefragDrive(char letter, TRunLog& log) {
+    return ::DefragDrive(windows_, letter, false, log, false);
+}
+
+int Win32EntryHost::MessageBoxA(WindowHandle owner, const char* text, const char* caption,
+                               unsigned style) {
+    return ::MessageBoxA(reinterpret_cast<HWND>(owner), text, caption, style);
+}
+
+void Win32EntryHost::RunCommandLine(const std::vector<std::string>& args) {
+    Win32CommandLineHost host;
+    ::RunCommandLine(host, args, ExecutableLogPath());
+}
+
+int Win32EntryHost::RunWindowMode() {
+    // The main window comes with window mode; until then a start without
+    // arguments ends here.
+    return 0;
+}

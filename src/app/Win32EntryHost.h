@@ -1,0 +1,39 @@
+#pragma once
+// The entry's and the command-line run's view of the real system.
+#include "app/CommandLine.h"
+#include "app/Entry.h"
+#include "run/Win32ConsoleWindows.h"
+#include "system/Win32Clock.h"
+#include "system/Win32Files.h"
+#include "system/Win32Shutdown.h"
+
+// GetVersionExA with the structure size 148.
+int CheckWindowsVersion();
+
+// The folder of the running executable with its trailing separator + "log.txt".
+std::string ExecutableLogPath();
+
+class Win32CommandLineHost : public ICommandLineHost {
+public:
+    std::string UpperCase(const std::string& text) override;
+    unsigned DriveType(const std::string& root) override;
+    bool DefragDrive(char letter, TRunLog& log) override;
+    ILogFiles& Files() override { return files_; }
+    ILogClock& Clock() override { return clock_; }
+    IShutdownApi& ShutdownApi() override { return shutdown_; }
+
+private:
+    Win32ConsoleWindows windows_;
+    Win32Files files_;
+    Win32Clock clock_;
+    Win32Shutdown shutdown_;
+};
+
+class Win32EntryHost : public IEntryHost {
+public:
+    int MessageBoxA(WindowHandle owner, const char* text, const char* caption,
+                   unsigned style) override;
+    int CheckWindowsVersion() override { return ::CheckWindowsVersion(); }
+    void RunCommandLine(const std::vector<std::string>& args) override;
+    int RunWindowMode() override;
+};

@@ -1,0 +1,65 @@
+#pragma once
+// The run log: the lines of log.txt held in memory for one run, and the rules
+// by which it is loaded, extended and saved. Lines are code page 932 bytes.
+#include <string>
+#include <vector>
+
+#include "system/Exception.h"
+
+class ILogFiles;
+
+QUENDRO_DECLARE_ERROR(EFileOpenError);
+QUENDRO_DECLARE_ERROR(EFileCreateError);
+
+struct LocalDateTime {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+
+// Local time and the user's date and time separators.
+class ILogClock {
+public:
+    virtual ~ILogClock() = default;
+    virtual LocalDateTime Now() = 0;
+    virtual std::string DateSeparator() = 0;
+    virtual std::string TimeSeparator() = 0;
+};
+
+class TRunLog {
+public:
+    explicit TRunLog(ILogClock& clock) : clock_(clock) {}
+    TRunLog(const TRunLog&) = delete;
+    TRunLog& operator=(const TRunLog&) = delete;
+
+    void Add(const std::string& line) { lines_.push_back(line); }
+    const std::vector<std::string>& Lines() const { return lines_; }
+    ILogClock& Clock() const { return clock_; }
+
+private:
+    ILogClock& clock_;
+    std::vector<std::string> lines_;
+};
+
+extern const char* const kLogSeparator;
+
+// "yyyy/mm/dd hh:nn:ss" with the given separators in place of "/" and ":".
+std::string FormatLogTime(const LocalDateTime& t, const std::string& dateSep,
+                          const std::string& timeSep);
+
+// Appends "[" + date and time now + "] " + text.
+void AddLogLine(TRunLog& log, const std::string& text);
+void AppendRunHeader(TRunLog& log);
+void AppendEndOfRun(TRunLog& log);
+
+// Splits file bytes into lines: CR LF, lone CR and lone LF end a line, a NUL
+// ends the text, a final line without a break still counts.
+void ParseLogText(const std::string& bytes, TRunLog& log);
+// Every line followed by CR LF; no byte-order mark.
+std::string LogFileImage(const TRunLog& log);
+
+// The executable's folder with its trailing separator, then "log.txt".
+std::string LogPathFor(const std::string& exePath);
+
+// Loads the file into the log when it exists; EFileOpenError when it cannot be read.
+void LoadRunLog(TRunLog& log, ILogFiles& files, const std::string& path);
+// Saves without ever losing the old file; EFileCreateError when it cannot be written.
+void SaveRunLog(const TRunLog& log, ILogFiles& files, const std::string& path);

@@ -1,0 +1,20 @@
+#pragma once
+// The file operations the run log needs, as a seam: Win32 in the product,
+// a fake in the native tests. Every call answers success or failure; none throws.
+#include <string>
+
+class ILogFiles {
+public:
+    virtual ~ILogFiles() = default;
+    virtual bool FileExists(const std::string& path) = 0;
+    // Reads the whole file; other programs may keep it open for reading and writing.
+    virtual bool ReadWhole(const std::string& path, std::string& bytes) = 0;
+    // Creates a new, empty file with a unique name in the folder.
+    virtual bool CreateTempFile(const std::string& folder, std::string& tempPath) = 0;
+    // Creates the file if needed, writes the bytes from its start, cuts it to
+    // their length and flushes it to disk. Open sharing lets other readers be.
+    virtual bool WriteWhole(const std::string& path, const std::string& bytes) = 0;
+    // Replaces target by source in one step, written through to disk.
+    virtual bool Replace(const std::string& source, const std::string& target) = 0;
+    virtual bool Remove(const std::string& path) = 0;
+};
