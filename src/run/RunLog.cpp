@@ -107,11 +107,12 @@ void SaveRunLog(const TRunLog& log, ILogFiles& files, const std::string& path) {
             if (haveTemp) files.Remove(temp);
             return;
         }
-        const bool restored =
-            existed ? files.WriteWhole(path, old) : files.Remove(path) || !files.FileExists(path);
+        std::string now;
+        bool intact = existed ? files.ReadWhole(path, now) && now == old : !files.FileExists(path);
+        if (!intact) intact = existed ? files.WriteWhole(path, old) : files.Remove(path);
         // If the old file could not be put back, the temporary file holds the
         // only whole copy of the history: leave it.
-        keepTemp = !restored && tempWhole;
+        keepTemp = !intact && tempWhole;
     }
     if (haveTemp && !keepTemp) files.Remove(temp);
     throw EFileCreateError(ReplacePlaceholder("ファイル %s を作成できません", path));

@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include "FakeFiles.h"
+#include "FakeShutdown.h"
+#include "app/CommandLine.h"
+#include "run/RunLog.h"
+
+namespace {
+
+using V = std::vector<std::string>;
+const std::string kPath = "Z:\\q\\log.txt";
+
+class FakeHost : public ICommandLineHost, public ILogClock {
+public:
+    std::string fixed = "CDE";              // fixed drives
+    std::string failing;                    // fixed drives whose DefragDrive fails
+    std::string defragged;                  // letters handed to DefragDrive, in order
+    FakeFiles files;
+    FakeShutdown shutdown;
+
+    // Code page 932 aware, like CharUpperBuffA: trail bytes stay as they are.
+    std::string UpperCase(const std::string& text) override {
+        std::string out = text;
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            const unsigned char c = static_cast<unsigned char>(out[i]);
+            if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
+                ++i;
+                continue;
+            }
+            if (c >= 'a' && c <= 'z') out[i] = static_cast<char>(c - 32);
+        }
+        return out;
+    }
+    unsigned DriveType(const std::string& root) override {
+        EXPECT_EQ(root.size(), 3u);
+        EXPECT_EQ(root.substr(1), ":\\");
+        return fixed.find(root[0]) != std::string::npos ? 3 : 5;
+    }
+    bool DefragDrive(char letter, TRunLog& log) override {
+        defragged += letter;
+        const std::string spec{letter, ':'};
+        if (failing.find(letter) != std::string::npos) return false;
+        AddLogLine(log, spec + "　デフラグを完了しました。");
+        return true;
+    }
+    ILogFiles& Files() override { return files; }
+    ILogClock& Clock() override { return *this; }
+    IShutdownApi& ShutdownApi() override { return shutdown; }
+    LocalDateTime Now() override { return {2001, 10, 28, 3, 0, 0}; }
+    std::string DateSeparator() override { return "/"; }
+    std::string TimeSeparator() override { return ":"; }
+
+    // The saved file's lines between the header and the end-of-run line, unstamped.
+    V RunLines() {
+        FakeFiles copy = files;
+        TRunLog log(*this);
+        LoadRunLog(log, copy, kPath);
+        V out;
+        const auto& lines = log.Lines();
+        EXPECT_GE(lines.size(), 5u);
+        EXPECT_EQ(lines[0], "=================================");
+        EXPECT_EQ(lines[1], "[2001/10/28 03:00:00] 実行開始");
+        EXPECT_EQ(lines[2], "=================================");
+        EXPECT_EQ(lines[lines.size() - 2], "");
+        EXPECT_EQ(lines.back(), "");
+        for (std::size_t i = 3; i + 2 < lines.size(); ++i) out.push_back(lines[i].substr(22));
+        return out;
+    }
+};
+
+const std::string kGoOn = "エラーが発生しましたが続行します。";
+const std::string kStop = "エラーが発生したため処理を中止しました。";
+std::string Done(char d) { return std::string{d, ':'} + "　デフラグを完了しました。"; }
+std::string Failed(const std::string& s) { return s + "　正しく実行できませんでした。"; }
+std::string NoDrive(const std::string& s) { return s + "　ドライブが存在しないかデフラグできません。"; }
+std::string Invalid(const std::string& s) { return "引数が不正です。（" + s + "）"; }
+
+TEST(CommandLine, ArgumentsAreReadAsTheGrammarSays) {
+    const struct {
+        V args;
+        std::string failing;
+        std::string defragged;
+        V lines;
+        bool powerOff;
+    } cases[] = {
+        {{"C:"}, "", "C", {Done('C')}, false},
+        {{"c:", "d:"}, "", "CD", {Done('C'), Done('D')}, false},
+        {{"C:", "C:"}, "", "CC", {Done('C'), Done('C')}, false},
+        {{"C:", "F:", "G:", "/E"}, "", "C", {Done('C'), NoDrive("F:"), kGoOn, NoDrive("G:"), kGoOn}, false},
+        {{"C:\\", "/e"}, "", "", {Invalid("C:\\"), kGoOn}, false},
+        {{"/E", "C", "1:", "-S", "/SX", "/x", "ab:"}, "", "",
+         {Invalid("C"), kGoOn, Invalid("1:"), kGoOn, Invalid("-S"), kGoOn, Invalid("/SX"), kGoOn,
+          Invalid("/X"), kGoOn, Invalid("AB:"), kGoOn},
+         false},
+        {{"（c）ヂαｂ", "/E"}, "", "", {Invalid("（C）ヂαｂ"), kGoOn}, false},
+        // Without /E the first failure ends the run; later arguments are not looked at.
+        {{"F:", "C:", "zz"}, "", "", {NoDrive("F:"), kStop}, false},
+        {{"C:", "D:", "E:"}, "D", "CD", {Done('C'), Failed("D:"), kStop}, false},
+        {{"C:", "D:", "E:", "/E"}, "D", "CDE", {Done('C'), Failed("D:"), kGoOn, Done('E')}, false},
+        // Switches act wherever they stand, also after the drives.
+        {{"C:", "/s"}, "", "C", {Done('C')}, true},
+        {{"G:", "C:", "/S"}, "", "", {NoDrive("G:"), kStop}, true},
+        {{"/S", "/E"}, "", "", {}, true},
+        {{"/E"}, "", "", {}, false},
+        {{""}, "", "", {Invalid(""), kStop}, false},
+    };
+    for (const auto& c : cases) {
+        std::string trace;
+        for (const auto& a : c.args) trace += a + " ";
+        SCOPED_TRACE(trace);
+        FakeHost host;
+        host.failing = c.failing;
+        RunCommandLine(host, c.args, kPath);
+        EXPECT_EQ(host.defragged, c.defragged);
+        EXPECT_EQ(host.RunLines(), c.lines);
+        EXPECT_EQ(!host.shutdown.calls.empty(), c.powerOff);
+    }
+}
+
+TEST(CommandLine, RunIsAppendedToTheExistingLog) {
+    FakeHost host;
+    host.files.files[kPath] = "earlier run\r\n";
+    RunCommandLine(host, {"C:"}, kPath);
+    EXPECT_EQ(host.files.files.at(kPath).substr(0, 13), "earlier run\r\n");
+    EXPECT_EQ(host.files.files.at(kPath).substr(host.files.files.at(kPath).size() - 3), "\r\r\n");
+}
+
+TEST(CommandLine, PowerOffComesAfterTheSave) {
+    FakeHost host;
+    bool savedFirst = false;
+    host.shutdown.onExitWindows = [&] {
+        savedFirst = host.files.files.count(kPath) &&
+                     host.files.files[kPath].find(Done('C')) != std::string::npos;
+    };
+    RunCommandLine(host, {"/S", "C:"}, kPath);
+    EXPECT_TRUE(savedFirst);
+}
+
+TEST(CommandLine, LogAndPowerOffErrorsLeaveTheRun) {
+    {
+        SCOPED_TRACE("unreadable log");
+        FakeHost host;
+        host.files.files[kPath] = "old\r\n";
+        host.files.unreadable.insert(kPath);
+        EXPECT_THROW(RunCommandLine(host, {"C:", "/S"}, kPath), EFileOpenError);
+        EXPECT_EQ(host.defragged, "");
+        EXPECT_TRUE(host.shutdown.calls.empty());
+    }
+    {
+        SCOPED_TRACE("unwritable log");
+        FakeHost host;
+        host.files.files[kPath] = "old\r\n";
+        host.files.unreplaceable.insert(kPath);
+        host.files.unwritable.insert(kPath);
+        EXPECT_THROW(RunCommandLine(host, {"C:", "/S"}, kPath), EFileCreateError);
+        EXPECT_EQ(host.defragged, "C");
+        EXPECT_EQ(host.files.files.at(kPath), "old\r\n");
+        EXPECT_TRUE(host.shutdown.calls.empty());
+    }
+    {
+        SCOPED_TRACE("power-off refused");
+        FakeHost host;
+        host.shutdown.failAt = FakeShutdown::kExit;
+        EXPECT_THROW(RunCommandLine(host, {"C:", "/S"}, kPath), EExitError);
+        EXPECT_EQ(host.RunLines(), V{Done('C')});
+    }
+}
+
+}  // namespace

@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include "FakeFiles.h"
+#include "run/RunLog.h"
+
+namespace {
+
+class FixedClock : public ILogClock {
+public:
+    LocalDateTime t{2001, 10, 28, 3, 0, 0};
+    std::string date = "/", time = ":";
+    LocalDateTime Now() override { return t; }
+    std::string DateSeparator() override { return date; }
+    std::string TimeSeparator() override { return time; }
+};
+
+const std::string kPath = "Z:\\quendro\\log.txt";
+
+std::vector<std::string> Parse(const std::string& bytes) {
+    FixedClock clock;
+    TRunLog log(clock);
+    ParseLogText(bytes, log);
+    return log.Lines();
+}
+
+TEST(RunLogTime, FieldsAreZeroPaddedAndHoursRunFrom00To23) {
+    FixedClock clock;
+    const struct {
+        LocalDateTime t;
+        const char* text;
+    } cases[] = {{{2001, 1, 5, 3, 5, 4}, "2001/01/05 03:05:04"},
+                 {{2001, 12, 31, 23, 59, 59}, "2001/12/31 23:59:59"},
+                 {{2002, 1, 1, 0, 0, 0}, "2002/01/01 00:00:00"},
+                 {{999, 2, 3, 12, 0, 9}, "0999/02/03 12:00:09"}};
+    for (const auto& c : cases) EXPECT_EQ(FormatLogTime(c.t, "/", ":"), c.text);
+}
+
+TEST(RunLogTime, LineCarriesTheLocaleSeparators) {
+    FixedClock clock;
+    clock.date = "-";
+    clock.time = ".";
+    TRunLog log(clock);
+    AddLogLine(log, "x");
+    EXPECT_EQ(log.Lines().at(0), "[2001-10-28 03.00.00] x");
+}
+
+TEST(RunLogText, LinesEndAtCrLfLoneCrAndLoneLf) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(Parse(""), V{});
+    EXPECT_EQ(Parse("a\r\nb\r\n"), (V{"a", "b"}));
+    EXPECT_EQ(Parse("a\rb\nc"), (V{"a", "b", "c"}));
+    EXPECT_EQ(Parse("\r\n\r\n"), (V{"", ""}));
+    EXPECT_EQ(Parse("a\n\rb"), (V{"a", "", "b"}));
+    EXPECT_EQ(Parse("last without break"), V{"last without break"});
+    EXPECT_EQ(Parse(std::string("ab\r\ncd\0ef\r\ngh", 14)), (V{"ab", "cd"}));
+    EXPECT_EQ(Parse(std::string("\0abc", 4)), V{});
+    // The end-of-run line of an earlier run reads back as two empty lines.
+    EXPECT_EQ(Parse("x\r\n\r\r\n"), (V{"x", "", ""}));
+}
+
+TEST(RunLogFile, FirstRunHoldsHeaderLinesAndEndsInCrCrLf) {
+    FixedClock clock;
+    FakeFiles files;
+    TRunLog log(clock);
+    LoadRunLog(log, files, kPath);
+    AppendRunHeader(log);
+    AddLogLine(log, "C:　デフラグを完了しました。");
+    AppendEndOfRun(log);
+    SaveRunLog(log, files, kPath);
+
+    const std::string sep = "=================================";
+    EXPECT_EQ(files.files.at(kPath), sep + "\r\n[2001/10/28 03:00:00] 実行開始\r\n" + sep +
+                                         "\r\n[2001/10/28 03:00:00] C:　デフラグを完了しました。\r\n\r\r\n");
+    EXPECT_EQ(files.files.size(), 1u) << "no temporary file may be left";
+}
+
+TEST(RunLogFile, SecondRunTurnsTheFirstEndIntoTwoEmptyLines) {
+    FixedClock clock;
+    FakeFiles files;
+    for (int run = 0; run < 2; ++run) {
+        TRunLog log(clock);
+        LoadRunLog(log, files, kPath);
+        AppendRunHeader(log);
+        AddLogLine(log, run == 0 ? "one" : "two");
+        AppendEndOfRun(log);
+        SaveRunLog(log, files, kPath);
+        clock.t.minute += 1;
+    }
+    const std::string sep = "=================================\r\n";
+    EXPECT_EQ(files.files.at(kPath),
+              sep + "[2001/10/28 03:00:00] 実行開始\r\n" + sep + "[2001/10/28 03:00:00] one\r\n\r\n\r\n" +
+                  sep + "[2001/10/28 03:01:00] 実行開始\r\n" + sep + "[2001/10/28 03:01:00] two\r\n\r\r\n");
+}
+
+TEST(RunLogFile, LoadKeepsAFinalLineAndDropsEverythingFromANul) {
+    FixedClock clock;
+    FakeFiles files;
+    files.files[kPath] = std::string("old\r\nlast\0junk\r\nmore", 20);
+    TRunLog log(clock);
+    LoadRunLog(log, files, kPath);
+    SaveRunLog(log, files, kPath);
+    EXPECT_EQ(files.files.at(kPath), "old\r\nlast\r\n");
+}
+
+TEST(RunLogFile, UnreadableFileIsAnOpenErrorNamingThePath) {
+    FixedClock clock;
+    FakeFiles files;
+    files.files[kPath] = "old\r\n";
+    files.unreadable.insert(kPath);
+    TRunLog log(clock);
+    try {
+        LoadRunLog(log, files, kPath);
+        FAIL() << "no error";
+    } catch (const EFileOpenError& e) {
+        EXPECT_STREQ(e.ClassName(), "EFileOpenError");
+        EXPECT_EQ(e.Message(), "ファイル " + kPath + " は開けません");
+    }
+    EXPECT_TRUE(log.Lines().empty());
+}
+
+TEST(RunLogFile, LogPathIsBesideTheExecutable) {
+    EXPECT_EQ(LogPathFor("C:\\Program Files\\Quendro\\quendro.exe"), "C:\\Program Files\\Quendro\\log.txt");
+    EXPECT_EQ(LogPathFor("Z:\\tmp\\ソフト\\quendro.exe"), "Z:\\tmp\\ソフト\\log.txt");
+}
+
+// The save never loses the old file, whatever refuses it.
+TEST(RunLogSave, FailuresLeaveTheOldFileOrSaveInPlace) {
+    const std::string old = "=================================\r\n[2000/01/01 00:00:00] old\r\n\r\n\r\n";
+    struct Case {
+        const char* name;
+        void (*arrange)(FakeFiles&);
+        bool saved;
+        bool inPlace;
+    };
+    const Case cases[] = {
+        {"plain replace", [](FakeFiles&) {}, true, false},
+        {"replace refused, rewrite allowed", [](FakeFiles& f) { f.unreplaceable.insert(kPath); }, true, true},
+        {"no temporary file possible", [](FakeFiles& f) { f.tempCreationFails = true; }, true, true},
+        {"locked against everything",
+         [](FakeFiles& f) { f.unreplaceable.insert(kPath); f.unwritable.insert(kPath); }, false, false},
+        {"held without sharing", [](FakeFiles& f) { f.unreadable.insert(kPath); }, false, false},
+        {"disk full midway", [](FakeFiles& f) { f.writeBudget = 70; }, false, false},
+        {"disk full midway while locked",
+         [](FakeFiles& f) { f.unreplaceable.insert(kPath); f.tempCreationFails = true; f.writeBudget = 90; },
+         false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FixedClock clock;
+        FakeFiles files;
+        files.files[kPath] = old;
+        TRunLog log(clock);
+        LoadRunLog(log, files, kPath);
+        AppendRunHeader(log);
+        AddLogLine(log, "new line");
+        AppendEndOfRun(log);
+        c.arrange(files);
+        const std::string image = LogFileImage(log);
+        bool threw = false;
+        try {
+            SaveRunLog(log, files, kPath);
+        } catch (const EFileCreateError& e) {
+            threw = true;
+            EXPECT_EQ(e.Message(), "ファイル " + kPath + " を作成できません");
+        }
+        EXPECT_EQ(threw, !c.saved);
+        EXPECT_EQ(files.files.at(kPath), c.saved ? image : old);
+        if (c.saved) {
+            EXPECT_EQ(files.inPlaceWrites > 0, c.inPlace);
+        }
+        EXPECT_EQ(files.files.size(), 1u) << "temporary files must be removed";
+    }
+}
+
+}  // namespace
