@@ -1,0 +1,33 @@
+#!/bin/sh
+# Runs the version read-back program under Wine, in a Windows 2000 prefix of
+# its own inside the build folder (made on the first run, then reused).
+#   run-readback.sh PROGRAM.exe BUILDFOLDER WINEPREFIX_SCRIPT
+set -eu
+exe=$1
+bin=$2
+wineprefix=$3
+prefix=$bin/prefix
+work=$bin/readback
+
+winpath() {
+    printf 'Z:%s\n' "$1" | sed 's|/|\\|g'
+}
+
+if [ ! -f "$prefix/system.reg" ]; then
+    echo "creating the Wine prefix $prefix"
+    if ! sh "$wineprefix" create "$prefix" >"$bin/prefix-create.log" 2>&1; then
+        cat "$bin/prefix-create.log"
+        rm -rf "$prefix"
+        exit 1
+    fi
+fi
+
+rm -rf "$work"
+mkdir -p "$work"
+status=0
+sh "$wineprefix" run "$prefix" --out "$work/readback" -- "$exe" \
+    "$(winpath "$work")" "$(winpath "$bin/windres-main.res")" "$(winpath "$bin/windres-odd.res")" || status=$?
+# The program reports in code page 932.
+iconv -f CP932 -t UTF-8 "$work/readback.out" 2>/dev/null || cat "$work/readback.out"
+echo "exit code $status"
+exit $status
