@@ -237,6 +237,45 @@ void Compare(const ReadbackCase& c, const VersionRead& ours, const VersionRead& 
     }
 }
 
+bool Exists(const std::string& name) { return GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void WriteJunk(const std::string& name, DWORD size) {
+    HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    std::vector<BYTE> junk(size, 0xEE);
+    DWORD written = 0;
+    WriteFile(file, junk.data(), size, &written, nullptr);
+    CloseHandle(file);
+}
+
+bool RaisesWriteError(const TVersionInfo& info, const std::string& name) {
+    try {
+        info.WriteResFile(name);
+    } catch (const Exception& e) {
+        return e.Message() == "Error writing file";
+    }
+    return false;
+}
+
+// The file handling of the real Win32 implementation: a missing folder, and a
+// target held open without sharing, which must come through untouched.
+void CheckWriteFailures(const std::string& folder) {
+    TVersionInfo info;
+    info.SetValue(8, "Quendro");
+    if (!RaisesWriteError(info, folder + "missing\\Version") || Exists(folder + "missing")) {
+        Fail("a missing folder did not give \"Error writing file\"");
+    }
+    const std::string locked = folder + "locked.res";
+    WriteJunk(locked, 1000);
+    HANDLE hold = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const bool raised = RaisesWriteError(info, locked);
+    CloseHandle(hold);
+    if (!raised || ReadFileBytes(locked) != std::vector<BYTE>(1000, 0xEE) || Exists(locked + ".tmp")) {
+        Fail("a locked target was not left as it was, without a temporary file");
+    } else {
+        std::printf("locked target: \"Error writing file\", target unchanged, no temporary left\n");
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -261,12 +300,16 @@ int main(int argc, char** argv) {
             }
         }
         const std::string ours = folder + "ours-" + c.name;
+        WriteJunk(ours + ".res", 10000);  // an old file, to be replaced
         try {
             // Written with another extension on purpose: the writer makes it .res.
             info.WriteResFile(ours + ".txt");
         } catch (const Exception& e) {
             Fail(std::string(c.name) + ": " + e.Message());
             continue;
+        }
+        if (ReadFileBytes(ours + ".res") != info.Image()) {
+            Fail(std::string(c.name) + ": the file on disk is not the image");
         }
         const VersionRead read = PutAndRead(ours + ".res", ours + ".exe", c.tableKey);
         const VersionRead peer = PutAndRead(windres[k], folder + "windres-" + c.name + ".exe", c.tableKey);
@@ -276,6 +319,7 @@ int main(int argc, char** argv) {
         Check("windres", c, peer);
         Compare(c, read, peer);
     }
+    CheckWriteFailures(folder);
     std::printf("%s: %d failure(s)\n", failures == 0 ? "PASS" : "FAIL", failures);
     return failures == 0 ? 0 : 1;
 }

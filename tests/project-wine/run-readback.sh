@@ -13,13 +13,14 @@ winpath() {
     printf 'Z:%s\n' "$1" | sed 's|/|\\|g'
 }
 
-if [ ! -f "$prefix/system.reg" ]; then
+if [ ! -f "$prefix/.readback-ready" ]; then
     echo "creating the Wine prefix $prefix"
     if ! sh "$wineprefix" create "$prefix" >"$bin/prefix-create.log" 2>&1; then
         cat "$bin/prefix-create.log"
         rm -rf "$prefix"
         exit 1
     fi
+    touch "$prefix/.readback-ready"
 fi
 
 rm -rf "$work"
