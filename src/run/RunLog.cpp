@@ -1,6 +1,10 @@
 #include "run/RunLog.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <utility>
 
 #include "system/Files.h"
 
@@ -48,33 +52,74 @@ void AppendRunHeader(TRunLog& log) {
 
 void AppendEndOfRun(TRunLog& log) { log.Add("\r"); }
 
-void ParseLogText(const std::string& bytes, TRunLog& log) {
-    const std::string::size_type end = bytes.find('\0');
-    const std::string text = bytes.substr(0, end);
-    std::string::size_type start = 0;
-    while (start < text.size()) {
-        std::string::size_type stop = text.find_first_of("\r\n", start);
-        if (stop == std::string::npos) {
-            log.Add(text.substr(start));
-            break;
-        }
-        log.Add(text.substr(start, stop - start));
-        if (text[stop] == '\r' && stop + 1 < text.size() && text[stop + 1] == '\n') ++stop;
-        start = stop + 1;
-    }
+namespace {
+
+// A CR not followed by LF, or an LF not preceded by CR, at text[i] of text[0, end).
+bool LoneBreak(const char* text, std::size_t end, std::size_t i) {
+    if (text[i] == '\r') return i + 1 == end || text[i + 1] != '\n';
+    if (text[i] == '\n') return i == 0 || text[i - 1] != '\r';
+    return false;
 }
 
-std::string LogFileImage(const TRunLog& log) {
-    std::string::size_type size = 0;
-    for (const std::string& line : log.Lines()) size += line.size() + 2;
-    std::string image;
-    image.reserve(size);
-    for (const std::string& line : log.Lines()) {
-        image += line;
-        image += "\r\n";
-    }
-    return image;
+// Whether a lone break lies in [from, to] of text[0, end). In text without
+// one, a CR stands exactly before each LF: the loop compares the two and has
+// no branches, so the compiler vectorises it.
+bool HasLoneBreak(const char* text, std::size_t end, std::size_t from, std::size_t to) {
+    if (from == 0 && text[0] == '\n') return true;
+    if (to == end && text[end - 1] == '\r') return true;
+    const std::size_t last = std::min(to, end - 1);
+    unsigned bad = 0;
+    for (std::size_t i = from; i < last; ++i)
+        bad |= static_cast<unsigned>(text[i] == '\r') ^ static_cast<unsigned>(text[i + 1] == '\n');
+    return bad != 0;
 }
+
+}  // namespace
+
+void TRunLog::AddText(std::string bytes) {
+    const char* const text = bytes.data();
+    const std::size_t end = std::min(bytes.find('\0'), bytes.size());
+    // Text is copied only up to each lone CR or LF, which becomes CR LF; a
+    // file that holds none (the usual case: only the newest block ends in
+    // CR CR LF) is taken over as it is.
+    constexpr std::size_t kChunk = 4096;
+    std::size_t run = 0;
+    for (std::size_t from = 0; from < end; from += kChunk) {
+        const std::size_t to = std::min(from + kChunk, end);
+        if (!HasLoneBreak(text, end, from, to)) continue;
+        // The check also covered the pair across the chunk's end.
+        for (std::size_t i = std::max(from, run); i < std::min(to + 1, end); ++i) {
+            if (!LoneBreak(text, end, i)) continue;
+            image_.append(text + run, text + i);
+            image_ += "\r\n";
+            run = i + 1;
+        }
+    }
+    const bool lastLineOpen = run < end && !(end - run >= 2 && text[end - 2] == '\r' && text[end - 1] == '\n');
+    if (run == 0 && image_.empty()) {
+        bytes.resize(end);
+        image_ = std::move(bytes);
+    } else {
+        image_.append(text + run, text + end);
+    }
+    if (lastLineOpen) image_ += "\r\n";  // a last line without a break
+}
+
+std::vector<std::string> TRunLog::Lines() const {
+    std::vector<std::string> lines;
+    std::string::size_type start = 0;
+    for (;;) {
+        const std::string::size_type stop = image_.find("\r\n", start);
+        if (stop == std::string::npos) break;
+        lines.push_back(image_.substr(start, stop - start));
+        start = stop + 2;
+    }
+    return lines;
+}
+
+void ParseLogText(std::string bytes, TRunLog& log) { log.AddText(std::move(bytes)); }
+
+std::string LogFileImage(const TRunLog& log) { return log.Image(); }
 
 std::string LogPathFor(const std::string& exePath) { return FolderOf(exePath) + "log.txt"; }
 
@@ -83,11 +128,11 @@ void LoadRunLog(TRunLog& log, ILogFiles& files, const std::string& path) {
     std::string bytes;
     if (!files.ReadWhole(path, bytes))
         throw EFileOpenError(ReplacePlaceholder("ファイル %s は開けません", path));
-    ParseLogText(bytes, log);
+    ParseLogText(std::move(bytes), log);
 }
 
 void SaveRunLog(const TRunLog& log, ILogFiles& files, const std::string& path) {
-    const std::string image = LogFileImage(log);
+    const std::string& image = log.Image();
 
     // The new image goes to a temporary file first, so a crash midway leaves
     // the old log.txt whole.

@@ -24,19 +24,27 @@ public:
     virtual std::string TimeSeparator() = 0;
 };
 
+// The lines are kept as the file image itself, each followed by CR LF, so
+// that a run on a long history costs little more than copying the file.
 class TRunLog {
 public:
     explicit TRunLog(ILogClock& clock) : clock_(clock) {}
     TRunLog(const TRunLog&) = delete;
     TRunLog& operator=(const TRunLog&) = delete;
 
-    void Add(const std::string& line) { lines_.push_back(line); }
-    const std::vector<std::string>& Lines() const { return lines_; }
+    void Add(const std::string& line) {
+        image_ += line;
+        image_ += "\r\n";
+    }
+    // Appends the lines of file bytes (see ParseLogText).
+    void AddText(std::string bytes);
+    std::vector<std::string> Lines() const;
+    const std::string& Image() const { return image_; }
     ILogClock& Clock() const { return clock_; }
 
 private:
     ILogClock& clock_;
-    std::vector<std::string> lines_;
+    std::string image_;
 };
 
 extern const char* const kLogSeparator;
@@ -52,7 +60,7 @@ void AppendEndOfRun(TRunLog& log);
 
 // Splits file bytes into lines: CR LF, lone CR and lone LF end a line, a NUL
 // ends the text, a final line without a break still counts.
-void ParseLogText(const std::string& bytes, TRunLog& log);
+void ParseLogText(std::string bytes, TRunLog& log);
 // Every line followed by CR LF; no byte-order mark.
 std::string LogFileImage(const TRunLog& log);
 

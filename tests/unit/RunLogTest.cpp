@@ -58,6 +58,44 @@ TEST(RunLogText, LinesEndAtCrLfLoneCrAndLoneLf) {
     EXPECT_EQ(Parse("x\r\n\r\r\n"), (V{"x", "", ""}));
 }
 
+// A plain splitter to hold the fast loader to.
+std::vector<std::string> ReferenceLines(const std::string& bytes) {
+    std::vector<std::string> lines;
+    std::string line;
+    bool open = false;
+    for (std::size_t i = 0; i < bytes.size() && bytes[i] != '\0'; ++i) {
+        const char c = bytes[i];
+        if (c == '\r' || c == '\n') {
+            lines.push_back(line);
+            line.clear();
+            open = false;
+            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+        } else {
+            line += c;
+            open = true;
+        }
+    }
+    if (open) lines.push_back(line);
+    return lines;
+}
+
+TEST(RunLogText, LongTextsSplitAsLineByLineWhereverTheBreaksFall) {
+    // Lone breaks on and around the loader's 4096-byte steps, and a CR LF
+    // pair split across them.
+    std::string base;
+    while (base.size() < 3 * 4096 + 100) base += "[2001/10/28 03:00:00] C:　デフラグを完了しました。\r\n";
+    for (std::size_t at : {0u, 1u, 4094u, 4095u, 4096u, 4097u, 8191u, 8192u, 12287u}) {
+        for (const char* insert : {"\r", "\n", "\r\n", "\n\r", "x"}) {
+            SCOPED_TRACE(std::to_string(at) + " " + (insert[0] == '\r' ? "CR" : insert[0] == '\n' ? "LF" : "x"));
+            std::string text = base;
+            text.insert(at, insert);
+            EXPECT_EQ(Parse(text), ReferenceLines(text));
+            text.resize(at + 1);
+            EXPECT_EQ(Parse(text), ReferenceLines(text));
+        }
+    }
+}
+
 TEST(RunLogFile, FirstRunHoldsHeaderLinesAndEndsInCrCrLf) {
     FixedClock clock;
     FakeFiles files;
