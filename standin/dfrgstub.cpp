@@ -40,7 +40,7 @@ const char kBoxText[] = "ディスクの最適化が完了しました。";
 const char kBoxClose[] = "閉じる";
 
 const UINT kQuitMessage = WM_APP + 1;
-enum TimerId { kRunTimer = 1, kCloseByHandTimer, kLingerTimer, kLifeTimer };
+enum TimerId { kRunTimer = 1, kCloseByHandTimer, kLingerTimer, kLifeTimer, kBoxGoneTimer };
 
 struct Behaviour {
     std::string mode = "normal";
@@ -58,6 +58,8 @@ std::string g_drive = "?";
 std::string g_recordPath;
 Behaviour g_b;
 HWND g_frame, g_mdiClient, g_child, g_outer, g_inner, g_control, g_defrag, g_report, g_box;
+HWND g_dyingBox; // dismissed, kept a moment so that the key-up posted after
+                 // the key-down is still seen
 int g_boxesShown = 0;
 bool g_started = false;
 bool g_lingering = false;
@@ -147,6 +149,7 @@ const char* WindowName(HWND h)
     if (h == g_defrag) return "defrag";
     if (h == g_report) return "report";
     if (g_box && (h == g_box || IsChild(g_box, h))) return "box";
+    if (g_dyingBox && (h == g_dyingBox || IsChild(g_dyingBox, h))) return "box";
     return NULL;
 }
 
@@ -201,7 +204,12 @@ INT_PTR CALLBACK BoxProc(HWND dlg, UINT msg, WPARAM wp, LPARAM)
         if (LOWORD(wp) == IDCANCEL || LOWORD(wp) == IDOK) {
             Record("box dismissed n=" + record::Number(g_boxesShown) +
                    (LOWORD(wp) == IDCANCEL ? " by=cancel" : " by=ok"));
-            DestroyWindow(dlg);
+            // Hidden and nameless at once, so that no search finds it again.
+            SetWindowTextA(dlg, "");
+            ShowWindow(dlg, SW_HIDE);
+            if (g_dyingBox) DestroyWindow(g_dyingBox);
+            g_dyingBox = dlg;
+            SetTimer(g_frame, kBoxGoneTimer, 300, NULL);
             g_box = NULL;
             if (g_boxesShown < g_b.boxes) ShowBox();
             else EnableReport();
@@ -297,6 +305,9 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         } else if (wp == kLingerTimer) {
             Record("linger over");
             DestroyWindow(hwnd);
+        } else if (wp == kBoxGoneTimer) {
+            if (g_dyingBox) DestroyWindow(g_dyingBox);
+            g_dyingBox = NULL;
         } else if (wp == kLifeTimer) {
             Record("life over");
             DestroyWindow(hwnd);

@@ -1,0 +1,577 @@
+#!/usr/bin/env python3
+"""End-to-end tests of quendro.exe under Wine, against the stand-in console.
+
+    e2e.py template --build DIR ...     make the template prefix
+    e2e.py group NAME --build DIR ...   run one group of cases in a copy of it
+
+A group runs in a prefix of its own, on a display of its own
+(scripts/wineprefix.sh run), so groups can run in parallel. Every case copies
+quendro.exe into a fresh folder (log.txt lives beside it), runs it with the
+case's arguments and stand-in behaviour, and compares the whole log.txt with
+the expected bytes (only the timestamps of the new block are masked), the
+message boxes seen, the exit code and what the stand-in console received.
+"""
+
+import argparse
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+WINEPREFIX_SH = os.path.join(ROOT, "scripts", "wineprefix.sh")
+
+# --- expected texts -------------------------------------------------------
+
+SEP = "================================="
+STAMP = "[####/##/## ##:##:##] "
+RUN_START = "実行開始"
+IS = "\u3000"  # every drive line's text begins with one ideographic space
+STARTED = IS + "デフラグを開始しました。"
+COMPLETED = IS + "デフラグを完了しました。"
+RUNNING = IS + "ほかのデフラグが実行中のため実行できませんでした。"
+NOT_STARTED = IS + "デフラグが実行できませんでした。"
+NOT_CONTROLLED = IS + "デフラグを正しく制御できませんでした。"
+BY_HAND = IS + "デフラグが終わる前に手動で閉じられたようです。"
+FAILED = IS + "正しく実行できませんでした。"
+NO_DRIVE = IS + "ドライブが存在しないかデフラグできません。"
+CONTINUE = "エラーが発生しましたが続行します。"
+ABORT = "エラーが発生したため処理を中止しました。"
+
+
+def invalid(arg):
+    return "引数が不正です。（" + arg + "）"
+
+
+def block(lines):
+    """The bytes one run adds to log.txt, with masked timestamps."""
+    rows = [SEP, STAMP + RUN_START, SEP] + [STAMP + l for l in lines]
+    return b"".join(r.encode("cp932") + b"\r\n" for r in rows) + b"\r\r\n"
+
+
+# An earlier run's block as it lies on disk, for the cases that start with one.
+OLD_LOG = ("=================================\r\n"
+           "[2001/10/28 03:00:00] 実行開始\r\n"
+           "=================================\r\n"
+           "[2001/10/28 03:00:02] C:　デフラグを開始しました。\r\n"
+           "[2001/10/28 03:41:17] C:　デフラグを完了しました。\r\n"
+           "\r\r\n").encode("cp932")
+# The same block once a later run has loaded and saved it: its end-of-run
+# line has become two empty lines.
+OLD_LOG_RESAVED = OLD_LOG[:-3] + b"\r\n\r\n"
+
+STAMP_RE = re.compile(rb"(?m)^\[(\d{4})/(\d\d)/(\d\d) (\d\d):(\d\d):(\d\d)\] ")
+
+
+def mask(data):
+    return STAMP_RE.sub(STAMP.encode("ascii"), data)
+
+
+# What the stand-in records of one console's life, reduced to what the
+# program did to it.
+MSC = "C:\\windows\\system32\\dfrg.msc"
+PRESS = ["posted defrag WM_SETFOCUS wp=1 lp=0",
+         "posted defrag WM_KEYDOWN wp=32 lp=0",
+         "posted defrag WM_KEYUP wp=32 lp=0",
+         "clicked defrag"]
+ESCAPE = ["posted box WM_KEYDOWN wp=27 lp=0",
+          "posted box WM_KEYUP wp=27 lp=0"]
+KEPT_EVENTS = ("start", "posted", "clicked", "WM_CLOSE", "closed by hand",
+               "quit requested", "life over", "exit")
+
+
+def started(drive):
+    return "start argc=2 [%s] [%s]" % (MSC, drive)
+
+
+def normal_console(drive, boxes=1):
+    return [started(drive)] + PRESS + ESCAPE * boxes + ["WM_CLOSE", "exit"]
+
+
+def left_open(drive):
+    """A console the program found and left alone; the harness ends it."""
+    return [started(drive), "quit requested", "exit"]
+
+
+NORMAL = "normal run=1500"
+ERROR_CAPTION = "アプリケーション エラー"
+
+# --- the cases --------------------------------------------------------------
+# Keys of a row: args; console (drive -> stand-in behaviour); lines (the new
+# block); consoles (per console, in start order, its reduced record); exit;
+# boxes (caption, text, buttons; {log} is the Windows path of log.txt);
+# old_log; expect_log (whole expected file, masked, default old + block);
+# no_log; setup (pre-steps); min_s/max_s (run time of quendro.exe).
+
+CLI_ROWS = [
+    dict(name="one_drive", args=["C:"], console={"C:": NORMAL},
+         lines=["C:" + STARTED, "C:" + COMPLETED], consoles=[normal_console("C:")]),
+    dict(name="two_drives", args=["C:", "D:"], console={"C:": NORMAL, "D:": NORMAL},
+         lines=["C:" + STARTED, "C:" + COMPLETED, "D:" + STARTED, "D:" + COMPLETED],
+         consoles=[normal_console("C:"), normal_console("D:")]),
+    dict(name="lower_case_drive", args=["c:"], console={"C:": NORMAL},
+         lines=["C:" + STARTED, "C:" + COMPLETED], consoles=[normal_console("C:")]),
+    dict(name="drive_named_twice", args=["E:", "e:"], console={"E:": NORMAL},
+         lines=["E:" + STARTED, "E:" + COMPLETED, "E:" + STARTED, "E:" + COMPLETED],
+         consoles=[normal_console("E:"), normal_console("E:")]),
+    dict(name="invalid_japanese_upper_cased", args=["（c）ヂαｂ"],
+         lines=[invalid("（C）ヂΑＢ"), ABORT], consoles=[]),
+    dict(name="cdrom_and_missing_with_e", args=["/E", "F:", "G:"],
+         lines=["F:" + NO_DRIVE, CONTINUE, "G:" + NO_DRIVE, CONTINUE], consoles=[]),
+    dict(name="invalid_backslash", args=["C:\\"], lines=[invalid("C:\\"), ABORT], consoles=[]),
+    dict(name="invalid_bare_letter", args=["C"], lines=[invalid("C"), ABORT], consoles=[]),
+    dict(name="invalid_digit", args=["1:"], lines=[invalid("1:"), ABORT], consoles=[]),
+    dict(name="invalid_dash_switch", args=["-S"], lines=[invalid("-S"), ABORT], consoles=[]),
+    dict(name="invalid_long_switch", args=["/SX"], lines=[invalid("/SX"), ABORT], consoles=[]),
+    dict(name="invalid_unknown_switch", args=["/x"], lines=[invalid("/X"), ABORT], consoles=[]),
+    dict(name="stop_at_first_failure", args=["G:", "C:"], console={"C:": NORMAL},
+         lines=["G:" + NO_DRIVE, ABORT], consoles=[]),
+    dict(name="switch_after_drives", args=["F:", "C:", "/e"], console={"C:": NORMAL},
+         lines=["F:" + NO_DRIVE, CONTINUE, "C:" + STARTED, "C:" + COMPLETED],
+         consoles=[normal_console("C:")]),
+    dict(name="switches_only", args=["/E", "/e"], lines=[], consoles=[]),
+]
+
+CONSOLE_START_ROWS = [
+    dict(name="already_running", args=["C:"], console={"C:": NORMAL},
+         setup=["console C:"],
+         lines=["C:" + RUNNING, "C:" + FAILED, ABORT], consoles=[left_open("C:")],
+         max_s=8),
+    dict(name="never_opens", args=["C:"], console={"C:": "noopen"},
+         lines=["C:" + NOT_STARTED, "C:" + FAILED, ABORT],
+         consoles=[[started("C:"), "exit"]], min_s=16.5, max_s=22),
+    dict(name="opens_late_within_wait", args=["C:"], console={"C:": NORMAL + " appear=12000"},
+         lines=["C:" + STARTED, "C:" + COMPLETED], consoles=[normal_console("C:")],
+         min_s=13),
+] + [
+    dict(name="window_%d_missing" % step, args=["C:", "D:"],
+         console={"C:": "nowindow step=%d" % step, "D:": NORMAL},
+         lines=["C:" + FAILED, ABORT], consoles=[left_open("C:")], max_s=8)
+    for step in (2, 3, 4, 5, 6)
+]
+
+CONSOLE_CONTROL_ROWS = [
+    dict(name="defragment_button_missing", args=["C:"], console={"C:": "nobutton button=defrag"},
+         lines=["C:" + NOT_CONTROLLED, "C:" + FAILED, ABORT], consoles=[left_open("C:")]),
+    dict(name="report_button_missing", args=["C:"], console={"C:": "nobutton button=report"},
+         lines=["C:" + NOT_CONTROLLED, "C:" + FAILED, ABORT], consoles=[left_open("C:")]),
+    dict(name="already_done_then_next_running", args=["C:", "D:", "/E"],
+         console={"C:": "done", "D:": NORMAL},
+         lines=["C:" + COMPLETED, "D:" + RUNNING, "D:" + FAILED, CONTINUE],
+         consoles=[left_open("C:")], max_s=8),
+    dict(name="closed_by_hand", args=["C:", "D:"], console={"C:": "closebyhand after=2500",
+                                                          "D:": NORMAL},
+         lines=["C:" + STARTED, "C:" + BY_HAND, "C:" + FAILED, ABORT],
+         consoles=[[started("C:")] + PRESS + ["closed by hand", "exit"]]),
+    dict(name="ignores_close_still_completes", args=["C:"],
+         console={"C:": "ignoreclose run=1500 linger=40000"},
+         lines=["C:" + STARTED, "C:" + COMPLETED],
+         consoles=[[started("C:")] + PRESS + ESCAPE + ["WM_CLOSE", "quit requested", "exit"]],
+         min_s=1.5 + 1 + 16.5, max_s=28),
+    dict(name="completion_box_three_times", args=["C:"], console={"C:": NORMAL + " boxes=3"},
+         lines=["C:" + STARTED, "C:" + COMPLETED], consoles=[normal_console("C:", boxes=3)]),
+    dict(name="no_completion_box", args=["C:"], console={"C:": NORMAL + " boxes=0"},
+         lines=["C:" + STARTED, "C:" + COMPLETED], consoles=[normal_console("C:", boxes=0)]),
+]
+
+LOGFILE_ROWS = [
+    dict(name="second_run_appends", args=["G:"], old_log=OLD_LOG,
+         expect_log=OLD_LOG_RESAVED + block(["G:" + NO_DRIVE, ABORT]), consoles=[]),
+    dict(name="unreadable_log", args=["C:"], console={"C:": NORMAL}, old_log=OLD_LOG,
+         setup=["hold share0"], exit=1, expect_log=OLD_LOG, consoles=[],
+         boxes=[(ERROR_CAPTION, "EFileOpenError: ファイル {log} は開けません", ["OK"])]),
+    dict(name="log_neither_replaced_nor_rewritten", args=["C:"], console={"C:": NORMAL},
+         old_log=OLD_LOG, setup=["hold share0 console"], exit=1, expect_log=OLD_LOG,
+         consoles=[normal_console("C:")],
+         boxes=[(ERROR_CAPTION, "EFileCreateError: ファイル {log} を作成できません", ["OK"])]),
+    dict(name="log_held_with_full_sharing", args=["G:"], old_log=OLD_LOG,
+         setup=["hold shareall"],
+         expect_log=OLD_LOG_RESAVED + block(["G:" + NO_DRIVE, ABORT]), consoles=[]),
+]
+
+WRONG_SYSTEM_BOX = [("エラー", "Windows 2000 以外には対応しておりません。", ["OK"])]
+WRONG_SYSTEM_ROWS = [
+    dict(name="refused_with_arguments", args=["C:"], console={"C:": NORMAL}, no_log=True,
+         boxes=WRONG_SYSTEM_BOX, consoles=[]),
+    dict(name="refused_without_arguments", args=[], no_log=True, boxes=WRONG_SYSTEM_BOX,
+         consoles=[]),
+]
+
+POWEROFF_ROWS = {
+    "poweroff_success": [
+        dict(name="after_success", args=["C:", "/S"], console={"C:": NORMAL},
+             setup=["sentinel"], lines=["C:" + STARTED, "C:" + COMPLETED],
+             consoles=[normal_console("C:")])],
+    "poweroff_failure": [
+        dict(name="after_failure", args=["G:", "/s", "C:"], console={"C:": NORMAL},
+             setup=["sentinel"], lines=["G:" + NO_DRIVE, ABORT], consoles=[])],
+    "poweroff_switches": [
+        dict(name="switches_only", args=["/e", "/S"], setup=["sentinel"], lines=[],
+             consoles=[])],
+}
+
+GROUPS = {
+    "cli": CLI_ROWS,
+    "console_start": CONSOLE_START_ROWS,
+    "console_control": CONSOLE_CONTROL_ROWS,
+    "logfile": LOGFILE_ROWS,
+    "wrong_system": WRONG_SYSTEM_ROWS,
+}
+GROUPS.update(POWEROFF_ROWS)
+
+# The drives the prefix script promises: letter -> (GetDriveTypeA, label).
+EXPECTED_DRIVES = {
+    "C:": ("3", "QUENDRO_C"),
+    "D:": ("3", "(none)"),
+    "E:": ("3", "QUENDRO_E"),
+    "F:": ("5", "QUENDRO_CD"),
+    "G:": ("1", "-"),
+}
+
+# --- running Wine programs ------------------------------------------------------
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def wait_for(predicate, timeout, step=0.1):
+    end = time.time() + timeout
+    while time.time() < end:
+        if predicate():
+            return True
+        time.sleep(step)
+    return predicate()
+
+
+def read(path, mode="rb"):
+    try:
+        with open(path, mode) as f:
+            return f.read()
+    except FileNotFoundError:
+        return b"" if "b" in mode else ""
+
+
+class Wine:
+    """Starts programs of the current prefix (WINEPREFIX, DISPLAY set)."""
+
+    def __init__(self, opts):
+        self.opts = opts
+
+    def start(self, exe, args, out_base, env=None):
+        full_env = dict(os.environ)
+        full_env.update(env or {})
+        # Output to files: Wine's background processes keep inherited pipes open.
+        with open(out_base + ".out", "wb") as out, open(out_base + ".err", "wb") as err:
+            return subprocess.Popen(["wine", exe] + list(args), stdout=out, stderr=err,
+                                    stdin=subprocess.DEVNULL, env=full_env,
+                                    cwd=os.path.dirname(out_base))
+
+    def helper(self, args, out_base, env=None):
+        return self.start(self.opts.helper, args, out_base, env)
+
+    @staticmethod
+    def finish(proc, timeout):
+        try:
+            return proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+            return None
+
+
+def parse_console_record(path):
+    """Per console (in start order): its kept events."""
+    consoles = {}
+    order = []
+    for line in read(path, "r").splitlines():
+        parts = line.split(" ", 3)
+        if len(parts) < 4:
+            continue
+        _, pid, _, event = parts
+        if pid not in consoles:
+            consoles[pid] = []
+            order.append(pid)
+        if event.startswith(KEPT_EVENTS):
+            consoles[pid].append(event)
+    return [consoles[p] for p in order]
+
+
+class Case:
+    """One row run: its folders, helpers and results."""
+
+    def __init__(self, wine, group, row):
+        self.wine = wine
+        self.row = row
+        self.dir = os.path.join(wine.opts.build, "e2e", "cases", group, row["name"])
+        self.app = os.path.join(self.dir, "app")
+        self.log = os.path.join(self.app, "log.txt")
+        self.record = os.path.join(self.dir, "console.txt")
+        self.boxes_file = os.path.join(self.dir, "boxes.jsonl")
+        self.helpers = []
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def prepare(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+        os.makedirs(self.app)
+        shutil.copy2(self.wine.opts.quendro, os.path.join(self.app, "quendro.exe"))
+        if self.row.get("old_log") is not None:
+            with open(self.log, "wb") as f:
+                f.write(self.row["old_log"])
+        with open(self.path("map.txt"), "w") as f:
+            for drive, behaviour in self.row.get("console", {}).items():
+                f.write("%s %s\n" % (drive, behaviour))
+        self.env = {"QUENDRO_STANDIN_MAP": self.path("map.txt"),
+                    "QUENDRO_STANDIN_RECORD": self.record}
+
+    def start_helper(self, name, args, ready_file, ready_text):
+        proc = self.wine.helper(args, self.path(name), self.env)
+        self.helpers.append((name, proc))
+        if not wait_for(lambda: ready_text in read(ready_file, "r"), 60):
+            raise AssertionError("%s did not come up: %s" % (name, read(self.path(name) + ".err", "r")[-2000:]))
+        return proc
+
+    def run(self):
+        self.prepare()
+        self.start_helper("watch", ["watch", self.boxes_file, self.path("watch.stop")],
+                          self.boxes_file, '"ready"')
+        for step in self.row.get("setup", []):
+            words = step.split()
+            if words[0] == "console":
+                drive = words[1]
+                proc = self.wine.start(self.wine.opts.standin, [MSC, drive], self.path("preconsole"),
+                                       self.env)
+                self.helpers.append(("preconsole", proc))
+                if not wait_for(lambda: "window shown" in read(self.record, "r"), 60):
+                    raise AssertionError("pre-started console did not open")
+            elif words[0] == "hold":
+                args = ["hold", self.log, words[1], self.path("hold.ready"), self.path("hold.stop")]
+                if "console" in words:
+                    args.append("console")
+                    self.start_helper("hold", args, self.path("hold.ready"), "")
+                else:
+                    self.start_helper("hold", args, self.path("hold.ready"), "held")
+            elif words[0] == "sentinel":
+                self.start_helper("sentinel", ["sentinel", self.path("sentinel.txt"), self.log,
+                                               self.path("sentinel.stop")],
+                                  self.path("sentinel.txt"), "ready")
+        self.t0 = time.time()
+        proc = self.wine.start(os.path.join(self.app, "quendro.exe"), self.row["args"],
+                               self.path("quendro"), self.env)
+        self.exit = Wine.finish(proc, self.row.get("timeout", 120))
+        self.t1 = time.time()
+        self.hold_state = read(self.path("hold.ready"), "r")
+        if "sentinel" in self.row.get("setup", []):
+            # The shutdown broadcast can come a few seconds after the caller ended.
+            wait_for(lambda: "endsession" in read(self.path("sentinel.txt"), "r"), 40)
+        self.log_bytes = read(self.log) if os.path.exists(self.log) else None
+        self.app_files = sorted(os.listdir(self.app))
+        self.consoles_seen = parse_console_record(self.record)
+        self.cleanup()
+        self.consoles = parse_console_record(self.record)
+        self.boxes = [json.loads(l) for l in read(self.boxes_file, "r").splitlines() if l.strip()]
+        self.boxes = [b for b in self.boxes if b.get("event") == "box"]
+
+    def cleanup(self):
+        for stop in ("watch.stop", "hold.stop", "sentinel.stop"):
+            open(self.path(stop), "w").close()
+        # Every console still open is ended, so that the next case does not
+        # find it as "another defragmentation running".
+        closer = self.wine.helper(["closeconsoles", self.path("closeconsoles.txt")],
+                                  self.path("closeconsoles"), self.env)
+        Wine.finish(closer, 30)
+        for _, proc in self.helpers:
+            Wine.finish(proc, 20)
+
+
+class GroupTest(unittest.TestCase):
+    opts = None
+    group = None
+
+    def test_rows(self):
+        wine = Wine(self.opts)
+        for row in GROUPS[self.group]:
+            with self.subTest(case=row["name"]):
+                case = Case(wine, self.group, row)
+                start = time.time()
+                case.run()
+                print("  %-40s %5.1f s (quendro.exe %.1f s)" % (
+                    row["name"], time.time() - start, case.t1 - case.t0), flush=True)
+                self.check(case, row)
+
+    def check(self, case, row):
+        self.assertIsNotNone(case.exit, "quendro.exe did not end in time")
+        self.assertEqual(case.exit, row.get("exit", 0), "exit code")
+
+        logpath = windows_path(case.log)
+        expected_boxes = [(c, t.format(log=logpath), b) for c, t, b in row.get("boxes", [])]
+        seen_boxes = [(b["caption"], b["text"], b["buttons"]) for b in case.boxes]
+        self.assertEqual(seen_boxes, expected_boxes, "message boxes")
+
+        if row.get("no_log"):
+            self.assertIsNone(case.log_bytes, "log.txt must not be written")
+        else:
+            self.assertIsNotNone(case.log_bytes, "log.txt missing")
+            old = row.get("old_log") or b""
+            expected = row.get("expect_log")
+            if expected is None:
+                expected = (OLD_LOG_RESAVED if old else b"") + block(row["lines"])
+            if expected == old:
+                self.assertEqual(case.log_bytes, old, "log.txt must be left as it was")
+            else:
+                # Earlier lines are kept byte for byte; only the new block's
+                # timestamps are masked.
+                kept = OLD_LOG_RESAVED if old else b""
+                self.assertEqual(case.log_bytes[:len(kept)], kept, "earlier blocks")
+                self.assertEqual(mask(case.log_bytes[len(kept):]).decode("cp932", "replace"),
+                                 expected[len(kept):].decode("cp932", "replace"))
+                self.assertEqual(mask(case.log_bytes), expected, "log.txt bytes")
+                self.check_stamps(case, case.log_bytes[len(kept):])
+            self.assertEqual(case.app_files, ["log.txt", "quendro.exe"],
+                             "no other file beside the exe")
+
+        if "consoles" in row:
+            self.assertEqual(case.consoles, row["consoles"], "what the consoles received")
+        elapsed = case.t1 - case.t0
+        if "min_s" in row:
+            self.assertGreaterEqual(elapsed, row["min_s"], "run time")
+        if "max_s" in row:
+            self.assertLessEqual(elapsed, row["max_s"], "run time")
+        if any(step.startswith("hold") for step in row.get("setup", [])):
+            self.assertTrue(case.hold_state.startswith("held"),
+                            "the helper held log.txt: %r" % case.hold_state)
+        if "sentinel" in row.get("setup", []):
+            self.check_shutdown(case)
+
+    def check_stamps(self, case, data):
+        """The masked timestamps are the local times of the run, in order."""
+        stamps = []
+        for m in STAMP_RE.finditer(data):
+            y, mo, d, h, mi, s = (int(x) for x in m.groups())
+            stamps.append(time.mktime((y, mo, d, h, mi, s, 0, 0, -1)))
+        self.assertTrue(stamps, "no timestamps")
+        self.assertEqual(stamps, sorted(stamps), "timestamps in order")
+        self.assertGreaterEqual(stamps[0], int(case.t0) - 1)
+        self.assertLessEqual(stamps[-1], case.t1 + 1)
+
+    def check_shutdown(self, case):
+        notes = [n.split(" ", 1) for n in read(case.path("sentinel.txt"), "r").splitlines()]
+        events = [e for _, e in notes]
+        self.assertIn("queryendsession", events, "the shutdown reached the sentinel")
+        self.assertTrue(any(e.startswith("endsession wp=1") for e in events),
+                        "the session ended: %r" % events)
+        # At the first shutdown message the log already held the whole run.
+        self.assertEqual(read(case.path("sentinel.txt.log")), case.log_bytes,
+                         "log.txt was saved before the shutdown began")
+        query_time = int(notes[events.index("queryendsession")][0]) / 1000
+        self.assertGreaterEqual(query_time, case.t0, "the shutdown came after the run began")
+
+
+class PrefixTest(unittest.TestCase):
+    opts = None
+
+    def test_drives(self):
+        wine = Wine(self.opts)
+        work = os.path.join(self.opts.build, "e2e", "cases", "prefix")
+        shutil.rmtree(work, ignore_errors=True)
+        os.makedirs(work)
+        out = os.path.join(work, "drives.txt")
+        proc = wine.helper(["drives", out], os.path.join(work, "drives"))
+        self.assertEqual(Wine.finish(proc, 60), 0)
+        seen = {}
+        for line in read(out, "r").splitlines():
+            letter, kind, label = line.split(" ", 2)
+            seen[letter] = (kind, label)
+        for letter, expected in EXPECTED_DRIVES.items():
+            with self.subTest(drive=letter):
+                self.assertEqual(seen.get(letter), expected)
+        self.assertEqual(seen.get("Z:", ("?",))[0], "3", "Z: is a fixed drive")
+
+
+# --- commands -------------------------------------------------------------------
+
+
+def template_dir(opts):
+    return os.path.join(opts.build, "e2e", "template")
+
+
+def sh(args, log):
+    with open(log, "wb") as out:
+        return subprocess.call(args, stdout=out, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
+
+
+def cmd_template(opts):
+    os.makedirs(os.path.join(opts.build, "e2e"), exist_ok=True)
+    start = time.time()
+    rc = sh([WINEPREFIX_SH, "create", template_dir(opts), opts.standin],
+            os.path.join(opts.build, "e2e", "template.log"))
+    print("template prefix created in %.1f s (exit %d)" % (time.time() - start, rc))
+    return rc
+
+
+def cmd_group(opts):
+    prefix = os.path.join(opts.build, "e2e", "prefix-" + opts.name)
+    logs = os.path.join(opts.build, "e2e", "logs")
+    os.makedirs(logs, exist_ok=True)
+    start = time.time()
+    rc = sh([WINEPREFIX_SH, "clone", template_dir(opts), prefix],
+            os.path.join(logs, opts.name + "-clone.log"))
+    if rc:
+        print("cannot copy the template prefix; was e2e_prefix_template run?")
+        return rc
+    if opts.name == "wrong_system":
+        # Windows XP for quendro.exe only.
+        rc = sh([WINEPREFIX_SH, "run", prefix, "--out", os.path.join(logs, "wrong_system-reg"),
+                 "--", "reg.exe", "add", "HKCU\\Software\\Wine\\AppDefaults\\quendro.exe",
+                 "/v", "Version", "/t", "REG_SZ", "/d", "winxp", "/f"],
+                os.path.join(logs, "wrong_system-reg.log"))
+        if rc:
+            return rc
+    print("prefix ready in %.1f s" % (time.time() - start), flush=True)
+    inner = [sys.executable, os.path.abspath(__file__), "inside", opts.name] + opts.passthrough
+    return subprocess.call([WINEPREFIX_SH, "run", prefix, "--"] + inner, stdin=subprocess.DEVNULL)
+
+
+def cmd_inside(opts):
+    if opts.name == "prefix":
+        PrefixTest.opts = opts
+        suite = unittest.defaultTestLoader.loadTestsFromTestCase(PrefixTest)
+    else:
+        GroupTest.opts = opts
+        GroupTest.group = opts.name
+        suite = unittest.defaultTestLoader.loadTestsFromTestCase(GroupTest)
+    result = unittest.TextTestRunner(stream=sys.stdout, verbosity=2).run(suite)
+    return 0 if result.wasSuccessful() else 1
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("command", choices=["template", "group", "inside"])
+    parser.add_argument("name", nargs="?")
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--quendro", required=True)
+    parser.add_argument("--standin", required=True)
+    parser.add_argument("--helper", required=True)
+    opts = parser.parse_args()
+    opts.build = os.path.abspath(opts.build)
+    opts.passthrough = ["--build", opts.build, "--quendro", opts.quendro,
+                        "--standin", opts.standin, "--helper", opts.helper]
+    if opts.command == "template":
+        return cmd_template(opts)
+    if opts.name not in GROUPS and opts.name != "prefix":
+        parser.error("unknown group %r" % opts.name)
+    if opts.command == "group":
+        return cmd_group(opts)
+    return cmd_inside(opts)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
