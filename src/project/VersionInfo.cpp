@@ -245,7 +245,7 @@ void WriteBytesToFile(TResFileSystem& fileSystem, const std::string& name, const
 
 TVersionInfo::TVersionInfo() { Reset(); }
 
-TVersionInfo::~TVersionInfo() { Reset(); }
+TVersionInfo::~TVersionInfo() = default;
 
 void TVersionInfo::Reset() {
     Values.assign(kVersionValueCount, std::string());

@@ -296,8 +296,4 @@ TEST_P(VersionImage, WritesTheExactFile) {
 INSTANTIATE_TEST_SUITE_P(Cases, VersionImage, testing::ValuesIn(Cases()),
                          [](const testing::TestParamInfo<ImageCase>& info) { return std::string(info.param.name); });
 
-TEST(VersionImage, EmptyImageMatchesTheHandLaidBytes) {
-    EXPECT_EQ(FromHex(kEmptyImageHex), TVersionInfo().Image());
-}
-
 }  // namespace
