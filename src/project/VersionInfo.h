@@ -50,7 +50,7 @@ struct TVersionNumbers {
 const char* KeyName(int index);
 std::uint16_t LanguageCode(TLanguage language);
 std::uint16_t CharsetCode(TCharset charset);
-// Reads up to four points-separated numbers from a version text; everything
+// Reads up to four point-separated numbers from a version text; everything
 // but digits and points is ignored, and an unreadable part zeroes the rest.
 TVersionNumbers ParseVersionNumbers(const std::string& text);
 std::uint32_t FileFlagBits(TFileFlags flags);
