@@ -1,0 +1,35 @@
+#!/bin/sh
+# Sets up the machine, builds quendro.exe and runs it in command-line mode in
+# a fresh Windows 2000 test prefix, against the stand-in console behaving
+# normally. Prints the resulting log.txt (decoded to UTF-8) and the exit code.
+#   run-main.sh [ARGS...]       default arguments: C: /E
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup.sh" >/dev/null
+"$root/scripts/build.sh" win32 >/dev/null
+[ $# -gt 0 ] || set -- C: /E
+
+work="$root/build/win32/main-job"
+rm -rf "$work"
+mkdir -p "$work/app"
+echo "Creating the Windows 2000 test prefix..."
+"$root/scripts/wineprefix.sh" create "$work/prefix" >/dev/null
+cp "$root/build/win32/quendro.exe" "$work/app/"
+: > "$work/standin-map.txt"   # no lines: every drive's console behaves normally
+export QUENDRO_STANDIN_MAP="$(printf 'Z:%s' "$work/standin-map.txt" | sed 's|/|\\|g')"
+export QUENDRO_STANDIN_RECORD="$(printf 'Z:%s' "$work/standin-record.txt" | sed 's|/|\\|g')"
+
+echo "Running: quendro.exe $*"
+set +e
+"$root/scripts/wineprefix.sh" run "$work/prefix" --out "$work/quendro" -- "$work/app/quendro.exe" "$@"
+code=$?
+set -e
+echo "----- log.txt -----"
+if [ -f "$work/app/log.txt" ]; then
+    python3 -c 'import sys; sys.stdout.write(open(sys.argv[1], "rb").read().decode("cp932", "replace").replace("\r\n", "\n").replace("\r", "\\r"))' "$work/app/log.txt"
+else
+    echo "(no log.txt was written)"
+fi
+echo "-------------------"
+echo "exit code: $code"
+exit $code
