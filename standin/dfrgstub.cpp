@@ -289,7 +289,7 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
                 g_lingering = true;
                 SetTimer(hwnd, kLingerTimer, g_b.lingerMs, NULL);
             }
-            Record("WM_CLOSE ignored");
+            Record("close ignored");
             return 0;
         }
         DestroyWindow(hwnd);
