@@ -16,6 +16,9 @@
 //   nowindow     the window of search step step= (2..6) and all below it are
 //                missing
 //   nobutton     button=defrag or button=report is missing
+//   badcaption   the window of search step step= (3..6) has another caption
+//   nested       the window of search step step= (4..6; 7 for both buttons)
+//                is a grandchild instead of a child of the step before
 //   done         View Report is enabled from the start
 //   closebyhand  closes itself after= ms after the Defragment button
 //   ignoreclose  as normal, but ignores WM_CLOSE and ends by itself linger= ms
@@ -398,6 +401,23 @@ bool Missing(int step)
     return g_b.mode == "nowindow" && g_b.missingStep != 0 && g_b.missingStep <= step;
 }
 
+const char* Caption(int step, const char* normal)
+{
+    if (g_b.mode != "badcaption" || g_b.missingStep != step) return normal;
+    return normal[0] ? "デフラグ ツール" : "x";
+}
+
+// The parent the window of a step gets: the window of the step before, or
+// a plain window in between when the step is to be out of reach of a
+// search among direct children.
+HWND ParentFor(int step, HWND parent, HINSTANCE inst)
+{
+    if (g_b.mode != "nested" || g_b.missingStep != step || !parent) return parent;
+    RECT rc;
+    GetClientRect(parent, &rc);
+    return Child(parent, "Static", "", 0, 0, 0, rc.right, rc.bottom, 2, inst);
+}
+
 void BuildWindows(HINSTANCE inst)
 {
     Register("MMCMainFrame", FrameProc, inst);
@@ -420,18 +440,25 @@ void BuildWindows(HINSTANCE inst)
                                       rc.bottom, g_frame, NULL, inst, &ccs);
     }
     if (g_mdiClient && !Missing(3)) {
-        g_child = CreateMDIWindowA("MMCChildFrm", kTitle, WS_VISIBLE, 0, 0, 600,
+        g_child = CreateMDIWindowA("MMCChildFrm", Caption(3, kTitle), WS_VISIBLE, 0, 0, 600,
                                    360, g_mdiClient, inst, 0);
     }
-    if (g_child && !Missing(4)) g_outer = Child(g_child, "AfxFrameOrView42u", "", 0, 0, 0, 600, 360, 1, inst);
-    if (g_outer && !Missing(5)) g_inner = Child(g_outer, "AfxFrameOrView42u", "", 0, 0, 0, 600, 360, 1, inst);
-    if (g_inner && !Missing(6)) g_control = Child(g_inner, "ATL:723A6A38", kTitle, 0, 0, 0, 600, 360, 1, inst);
+    if (g_child && !Missing(4))
+        g_outer = Child(ParentFor(4, g_child, inst), "AfxFrameOrView42u", Caption(4, ""), 0, 0, 0,
+                        600, 360, 1, inst);
+    if (g_outer && !Missing(5))
+        g_inner = Child(ParentFor(5, g_outer, inst), "AfxFrameOrView42u", Caption(5, ""), 0, 0, 0,
+                        600, 360, 1, inst);
+    if (g_inner && !Missing(6))
+        g_control = Child(ParentFor(6, g_inner, inst), "ATL:723A6A38", Caption(6, kTitle), 0, 0,
+                          0, 600, 360, 1, inst);
     if (g_control) {
+        HWND parent = ParentFor(7, g_control, inst);
         if (!(g_b.mode == "nobutton" && g_b.missingButton == "defrag"))
-            g_defrag = Child(g_control, "Button", kDefragCaption, BS_PUSHBUTTON | WS_TABSTOP, 12,
+            g_defrag = Child(parent, "Button", kDefragCaption, BS_PUSHBUTTON | WS_TABSTOP, 12,
                              280, 100, 26, 101, inst);
         if (!(g_b.mode == "nobutton" && g_b.missingButton == "report"))
-            g_report = Child(g_control, "Button", kReportCaption,
+            g_report = Child(parent, "Button", kReportCaption,
                              BS_PUSHBUTTON | WS_TABSTOP | (g_b.mode == "done" ? 0 : WS_DISABLED),
                              124, 280, 130, 26, 102, inst);
     }

@@ -155,6 +155,25 @@ CONSOLE_START_ROWS = [
     for step in (2, 3, 4, 5, 6)
 ]
 
+# Windows that are there but not where a search among direct children with
+# exact captions would find them.
+CONSOLE_SEARCH_ROWS = [
+    dict(name="window_%d_wrong_caption" % step, args=["C:", "D:"],
+         console={"C:": "badcaption step=%d" % step, "D:": NORMAL},
+         lines=["C:" + FAILED, ABORT], consoles=[left_open("C:")], max_s=8)
+    for step in (3, 4, 5, 6)
+] + [
+    dict(name="window_%d_a_grandchild" % step, args=["C:", "D:"],
+         console={"C:": "nested step=%d" % step, "D:": NORMAL},
+         lines=["C:" + FAILED, ABORT], consoles=[left_open("C:")], max_s=8)
+    for step in (4, 5, 6)
+] + [
+    dict(name="buttons_grandchildren", args=["C:", "D:"], console={"C:": "nested step=7",
+                                                                  "D:": NORMAL},
+         lines=["C:" + NOT_CONTROLLED, "C:" + FAILED, ABORT], consoles=[left_open("C:")],
+         max_s=8),
+]
+
 CONSOLE_CONTROL_ROWS = [
     dict(name="defragment_button_missing", args=["C:"], console={"C:": "nobutton button=defrag"},
          lines=["C:" + NOT_CONTROLLED, "C:" + FAILED, ABORT], consoles=[left_open("C:")]),
@@ -219,6 +238,7 @@ GROUPS = {
     "cli": CLI_ROWS,
     "console_start": CONSOLE_START_ROWS,
     "console_control": CONSOLE_CONTROL_ROWS,
+    "console_search": CONSOLE_SEARCH_ROWS,
     "logfile": LOGFILE_ROWS,
     "wrong_system": WRONG_SYSTEM_ROWS,
 }
@@ -340,6 +360,15 @@ class Case:
 
     def run(self):
         self.prepare()
+        try:
+            self.run_prepared()
+        finally:
+            self.cleanup()
+        self.consoles = parse_console_record(self.record)
+        self.boxes = [json.loads(l) for l in read(self.boxes_file, "r").splitlines() if l.strip()]
+        self.boxes = [b for b in self.boxes if b.get("event") == "box"]
+
+    def run_prepared(self):
         self.start_helper("watch", ["watch", self.boxes_file, self.path("watch.stop")],
                           self.boxes_file, '"ready"')
         for step in self.row.get("setup", []):
@@ -373,11 +402,6 @@ class Case:
             wait_for(lambda: "endsession" in read(self.path("sentinel.txt"), "r"), 40)
         self.log_bytes = read(self.log) if os.path.exists(self.log) else None
         self.app_files = sorted(os.listdir(self.app))
-        self.consoles_seen = parse_console_record(self.record)
-        self.cleanup()
-        self.consoles = parse_console_record(self.record)
-        self.boxes = [json.loads(l) for l in read(self.boxes_file, "r").splitlines() if l.strip()]
-        self.boxes = [b for b in self.boxes if b.get("event") == "box"]
 
     def cleanup(self):
         for stop in ("watch.stop", "hold.stop", "sentinel.stop"):
