@@ -9,7 +9,9 @@ add_executable(quendro_unit_tests
     tests/unit/CommandLineTest.cpp
     tests/unit/ExitWin32Test.cpp
     tests/unit/EntryTest.cpp
+    tests/unit/MainRunTest.cpp
     tests/unit/FakeConsole.cpp
+    tests/unit/URLLabelTest.cpp
 )
 target_link_libraries(quendro_unit_tests PRIVATE quendro_core GTest::gtest_main)
 gtest_discover_tests(quendro_unit_tests DISCOVERY_TIMEOUT 60)
