@@ -19,6 +19,10 @@ add_executable(quendro WIN32
     src/system/Win32Clock.cpp
     src/system/Win32Shutdown.cpp
     src/app/Win32EntryHost.cpp
+    src/system/Win32MessageBoxes.cpp
+    src/ui/Application.cpp
+    src/ui/Main.cpp
+    resources/quendro.rc
 )
 target_link_libraries(quendro PRIVATE quendro_core)
 target_link_options(quendro PRIVATE ${QUENDRO_WIN2K_LINK})

@@ -1,6 +1,10 @@
 #include "app/Win32EntryHost.h"
 
 #include "run/DefragDrive.h"
+#include "system/Win32MessageBoxes.h"
+#include "ui/Application.h"
+#include "ui/ControlIds.h"
+#include "ui/Main.h"
 
 int CheckWindowsVersion() {
     OSVERSIONINFOA info;
@@ -42,7 +46,7 @@ bool Win32CommandLineHost::DefragDrive(char letter, TRunLog& log) {
 
 int Win32EntryHost::MessageBoxA(WindowHandle owner, const char* text, const char* caption,
                                unsigned style) {
-    return ::MessageBoxA(reinterpret_cast<HWND>(owner), text, caption, style);
+    return Win32MessageBoxes().MessageBoxA(owner, text, caption, style);
 }
 
 void Win32EntryHost::RunCommandLine(const std::vector<std::string>& args) {
@@ -51,7 +55,15 @@ void Win32EntryHost::RunCommandLine(const std::vector<std::string>& args) {
 }
 
 int Win32EntryHost::RunWindowMode() {
-    // The main window comes with window mode; until then a start without
-    // arguments ends here.
-    return 0;
+    HINSTANCE instance = ::GetModuleHandleA(nullptr);
+    Application.HelpFile = "DAVIRAZ.OVA";
+    Application.Title = "Quendro";
+    TfrmMain form;
+    HWND window = form.Create(instance);
+    if (!window) return 0;
+    Application.MainWindow = window;
+    Application.Accelerators = ::LoadAcceleratorsA(instance, MAKEINTRESOURCEA(idAccelerators));
+    ::ShowWindow(window, SW_SHOW);
+    ::UpdateWindow(window);
+    return Application.Run();
 }

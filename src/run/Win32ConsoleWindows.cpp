@@ -2,14 +2,13 @@
 
 #include <shellapi.h>
 
+#include "system/Win32MessageBoxes.h"
+
 static_assert(win::kWmSetFocus == WM_SETFOCUS && win::kWmClose == WM_CLOSE &&
                   win::kWmKeyDown == WM_KEYDOWN && win::kWmKeyUp == WM_KEYUP,
               "message numbers");
 static_assert(win::kVkSpace == VK_SPACE && win::kVkEscape == VK_ESCAPE, "key codes");
 static_assert(win::kWsDisabled == WS_DISABLED && win::kSwShow == SW_SHOW, "styles");
-static_assert(mb::kIconWarning == MB_ICONWARNING && mb::kIconStop == MB_ICONSTOP &&
-                  mb::kIconInformation == MB_ICONINFORMATION && mb::kTaskModal == MB_TASKMODAL,
-              "message box styles");
 
 namespace {
 HWND H(WindowHandle w) { return reinterpret_cast<HWND>(w); }
@@ -18,7 +17,7 @@ WindowHandle W(HWND h) { return reinterpret_cast<WindowHandle>(h); }
 
 int Win32ConsoleWindows::MessageBoxA(WindowHandle owner, const char* text, const char* caption,
                                     unsigned style) {
-    return ::MessageBoxA(H(owner), text, caption, style);
+    return Win32MessageBoxes().MessageBoxA(owner, text, caption, style);
 }
 
 WindowHandle Win32ConsoleWindows::FindWindowA(const char* className, const char* caption) {

@@ -1,0 +1,78 @@
+#pragma once
+// The main window of window mode: the fixed drives with a check box each,
+// three options, the execute and close buttons, the menu and the link label.
+#include <windows.h>
+
+#include <string>
+
+#include "run/Win32ConsoleWindows.h"
+#include "system/Win32Clock.h"
+#include "system/Win32Files.h"
+#include "system/Win32Shutdown.h"
+#include "ui/MainRun.h"
+
+class TURLLabelWindow;
+
+class TfrmMain : public IMainView, public IRunServices {
+public:
+    TfrmMain();
+    ~TfrmMain() override;
+    TfrmMain(const TfrmMain&) = delete;
+    TfrmMain& operator=(const TfrmMain&) = delete;
+
+    static const char* const ClassName;  // "TfrmMain"
+    // Creates the window and its controls; it is shown by the caller.
+    HWND Create(HINSTANCE instance);
+    HWND Handle() const { return hwnd_; }
+
+    // Event handlers.
+    void FormCreate();
+    void FormShow();
+    void btnExecClick();
+    void Exit1Click();
+    void L1Click();
+    void SearchforHelpOn1Click();
+    void URLLabel1Click();
+    void About1Click();
+
+    // IMainView
+    int MessageBoxA(WindowHandle owner, const char* text, const char* caption,
+                    unsigned style) override;
+    int DriveCount() override;
+    bool DriveChecked(int index) override;
+    std::string DriveText(int index) override;
+    bool ShowErrorChecked() override;
+    bool OnErrorStopChecked() override;
+    bool ShutdownChecked() override;
+    void SetExecEnabled(bool enabled) override;
+
+    // IRunServices
+    bool DefragDrive(char letter, bool showErrors, TRunLog& log) override;
+    ILogFiles& Files() override { return files_; }
+    ILogClock& Clock() override { return clock_; }
+    IShutdownApi& ShutdownApi() override { return shutdown_; }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK DriveListProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    void CreateControls();
+    void OnCommand(int id, int code);
+    void DrawDriveItem(const DRAWITEMSTRUCT& item);
+    void ToggleDriveItem(int index);
+    bool Checked(int id);
+
+    HWND hwnd_ = nullptr;
+    HINSTANCE instance_ = nullptr;
+    HFONT font_ = nullptr;
+    HWND driveList_ = nullptr;
+    WNDPROC driveListBase_ = nullptr;
+    TURLLabelWindow* urlLabel_ = nullptr;
+    bool shown_ = false;
+    std::string logPath_;
+
+    Win32ConsoleWindows windows_;
+    Win32Files files_;
+    Win32Clock clock_;
+    Win32Shutdown shutdown_;
+};
