@@ -160,7 +160,6 @@ LRESULT TfrmMain::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         Application.Terminate();
         return 0;
     case WM_DESTROY:
-        ::WinHelpA(hwnd_, Application.HelpFile.c_str(), HELP_QUIT, 0);
         ::PostQuitMessage(0);
         return 0;
     }
