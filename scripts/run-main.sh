@@ -3,6 +3,9 @@
 # a fresh Windows 2000 test prefix, against the stand-in console behaving
 # normally. Prints the resulting log.txt (decoded to UTF-8) and the exit code.
 #   run-main.sh [ARGS...]       default arguments: C: /E
+#   run-main.sh --window        window mode instead: on your display when
+#                               DISPLAY is set, else under Xvfb with a
+#                               screenshot saved (the path is printed)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh" >/dev/null
@@ -18,6 +21,33 @@ cp "$root/build/win32/quendro.exe" "$work/app/"
 : > "$work/standin-map.txt"   # no lines: every drive's console behaves normally
 export QUENDRO_STANDIN_MAP="$(printf 'Z:%s' "$work/standin-map.txt" | sed 's|/|\\|g')"
 export QUENDRO_STANDIN_RECORD="$(printf 'Z:%s' "$work/standin-record.txt" | sed 's|/|\\|g')"
+
+if [ "${1:-}" = "--window" ]; then
+    if [ -n "${DISPLAY:-}" ]; then
+        echo "Opening the window on $DISPLAY; close it to end."
+        set +e
+        WINEPREFIX="$work/prefix" LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 WINEDEBUG=-all \
+            wine "$work/app/quendro.exe" >"$work/quendro.out" 2>"$work/quendro.err"
+        code=$?
+        WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null || true
+    else
+        shot="$work/window.png"
+        cat > "$work/shot.sh" <<SHOT
+#!/bin/sh
+wine "$work/app/quendro.exe" >"$work/quendro.out" 2>"$work/quendro.err" &
+sleep 8
+import -window root "$shot"
+wineserver -k
+SHOT
+        chmod +x "$work/shot.sh"
+        set +e
+        "$root/scripts/wineprefix.sh" run "$work/prefix" -- "$work/shot.sh"
+        code=$?
+        echo "No display: ran under Xvfb; screenshot of the window saved to $shot"
+    fi
+    set -e
+    exit $code
+fi
 
 echo "Running: quendro.exe $*"
 set +e
