@@ -518,6 +518,29 @@ class PrefixTest(unittest.TestCase):
                 self.assertEqual(seen.get(letter), expected)
         self.assertEqual(seen.get("Z:", ("?",))[0], "3", "Z: is a fixed drive")
 
+    def test_associations(self):
+        """dfrg.msc opens the stand-in console with the drive, .txt the recorder."""
+        wine = Wine(self.opts)
+        work = os.path.join(self.opts.build, "e2e", "cases", "prefix-open")
+        shutil.rmtree(work, ignore_errors=True)
+        os.makedirs(work)
+        text = os.path.join(work, "some log.txt")
+        open(text, "w").close()
+        env = {"QUENDRO_OPEN_RECORD": os.path.join(work, "open.txt"),
+               "QUENDRO_STANDIN_RECORD": os.path.join(work, "console.txt"),
+               "QUENDRO_STANDIN_MAP": os.path.join(work, "map.txt")}
+        with open(env["QUENDRO_STANDIN_MAP"], "w") as f:
+            f.write("E: noopen\n")
+        for args in (["shellopen", text], ["shellopen", "dfrg.msc", "E:"]):
+            proc = wine.helper(args, os.path.join(work, args[1].replace(" ", "_")), env)
+            self.assertEqual(Wine.finish(proc, 60), 0, args)
+        self.assertTrue(wait_for(lambda: "exit" in read(env["QUENDRO_STANDIN_RECORD"], "r"), 30))
+        self.assertEqual(parse_console_record(env["QUENDRO_STANDIN_RECORD"]),
+                         [[started("E:"), "exit"]])
+        self.assertTrue(wait_for(lambda: read(env["QUENDRO_OPEN_RECORD"], "r"), 30))
+        opened = read(env["QUENDRO_OPEN_RECORD"], "r").split(" ", 3)[3].strip()
+        self.assertTrue(opened.endswith('"%s"' % windows_path(text)), opened)
+
 
 # --- commands -------------------------------------------------------------------
 
@@ -544,6 +567,17 @@ def cmd_group(opts):
     prefix = os.path.join(opts.build, "e2e", "prefix-" + opts.name)
     logs = os.path.join(opts.build, "e2e", "logs")
     os.makedirs(logs, exist_ok=True)
+    # The group's own copy of the programs: a rebuild during the run must
+    # not change them under it.
+    bin_dir = os.path.join(opts.build, "e2e", "bin-" + opts.name)
+    shutil.rmtree(bin_dir, ignore_errors=True)
+    os.makedirs(bin_dir)
+    for key in ("quendro", "helper"):
+        copy = os.path.join(bin_dir, os.path.basename(getattr(opts, key)))
+        shutil.copy2(getattr(opts, key), copy)
+        setattr(opts, key, copy)
+    opts.passthrough = ["--build", opts.build, "--quendro", opts.quendro,
+                        "--standin", opts.standin, "--helper", opts.helper]
     start = time.time()
     rc = sh([WINEPREFIX_SH, "clone", template_dir(opts), prefix],
             os.path.join(logs, opts.name + "-clone.log"))

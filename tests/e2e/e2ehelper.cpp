@@ -7,9 +7,12 @@
 //                                     "console" only once a console is up
 //   e2ehelper closeconsoles OUT       ends every stand-in console
 //   e2ehelper drives OUT              type and label of every drive letter
+//   e2ehelper shellopen FILE [PARAMS] opens FILE with its associated program
 // Paths may be host paths. A helper that waits ends when its STOP file
 // exists. Records are UTF-8 lines; boxes are one JSON object per line.
 #include "../../standin/Record.h"
+
+#include <shellapi.h>
 
 #include <set>
 #include <vector>
@@ -290,6 +293,15 @@ int Drives(const std::string& out)
     return record::AppendLine(out, lines) ? 0 : 1;
 }
 
+// --- shellopen ---------------------------------------------------------
+
+int ShellOpen(const std::string& file, const char* params)
+{
+    HINSTANCE r = ShellExecuteA(NULL, "open", record::WindowsPath(file).c_str(), params, NULL,
+                                SW_SHOW);
+    return reinterpret_cast<INT_PTR>(r) > 32 ? 0 : 1;
+}
+
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
@@ -301,5 +313,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         return Hold(a[1], a[2], a[3], a[4], a.size() == 6 && a[5] == "console");
     if (a.size() == 2 && a[0] == "closeconsoles") return CloseConsoles(a[1]);
     if (a.size() == 2 && a[0] == "drives") return Drives(a[1]);
+    if ((a.size() == 2 || a.size() == 3) && a[0] == "shellopen")
+        return ShellOpen(a[1], a.size() == 3 ? a[2].c_str() : NULL);
     return 2;
 }
