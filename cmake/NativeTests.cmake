@@ -20,6 +20,8 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/tests/project/CMakeLists.txt)
     add_subdirectory(tests/project)
 endif()
 
+add_subdirectory(tests/resources)
+
 if(NOT QUENDRO_SANITIZE)
     add_subdirectory(bench)
 endif()
