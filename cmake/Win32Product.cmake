@@ -12,6 +12,19 @@ set(QUENDRO_WIN2K_LINK -static -static-libgcc -static-libstdc++
     -Wl,--major-os-version,5 -Wl,--minor-os-version,0)
 set(CMAKE_EXE_LINKER_FLAGS_RELEASE "-s")
 
+# The icon and the link label's cursor are drawn as text art; the build turns
+# them into the files the resource script reads.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(QUENDRO_ART_DIR ${CMAKE_BINARY_DIR}/art)
+add_custom_command(
+    OUTPUT ${QUENDRO_ART_DIR}/mainicon.ico ${QUENDRO_ART_DIR}/handpoint.cur
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/resources/make_icons.py ${QUENDRO_ART_DIR}
+    DEPENDS ${CMAKE_SOURCE_DIR}/resources/make_icons.py ${CMAKE_SOURCE_DIR}/resources/mainicon.txt
+            ${CMAKE_SOURCE_DIR}/resources/handpoint.txt
+    COMMENT "Drawing the icon and the hand cursor")
+set_source_files_properties(resources/quendro.rc PROPERTIES
+    OBJECT_DEPENDS "${QUENDRO_ART_DIR}/mainicon.ico;${QUENDRO_ART_DIR}/handpoint.cur")
+
 add_executable(quendro WIN32
     src/app/Quendro.cpp
     src/run/Win32ConsoleWindows.cpp
@@ -22,14 +35,17 @@ add_executable(quendro WIN32
     src/system/Win32MessageBoxes.cpp
     src/ui/Application.cpp
     src/ui/Main.cpp
+    src/ui/Win32URLLabel.cpp
     resources/quendro.rc
+    ${QUENDRO_ART_DIR}/mainicon.ico
+    ${QUENDRO_ART_DIR}/handpoint.cur
 )
+target_include_directories(quendro PRIVATE ${QUENDRO_ART_DIR})
 target_link_libraries(quendro PRIVATE quendro_core)
 target_link_options(quendro PRIVATE ${QUENDRO_WIN2K_LINK})
 target_link_libraries(quendro PRIVATE user32 gdi32 shell32 advapi32 kernel32)
 set_target_properties(quendro PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
-find_package(Python3 REQUIRED COMPONENTS Interpreter)
 add_custom_command(TARGET quendro POST_BUILD
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/check-imports.py
             --objdump ${CMAKE_OBJDUMP}

@@ -7,6 +7,7 @@
 #include "system/Win32MessageBoxes.h"
 #include "ui/Application.h"
 #include "ui/ControlIds.h"
+#include "ui/Win32URLLabel.h"
 
 const char* const TfrmMain::ClassName = "TfrmMain";
 
@@ -68,6 +69,7 @@ public:
 TfrmMain::TfrmMain() : windows_([](MSG& msg) { return Application.FilterMessage(msg); }) {}
 
 TfrmMain::~TfrmMain() {
+    delete urlLabel_;
     if (font_) ::DeleteObject(font_);
 }
 
@@ -100,6 +102,17 @@ void TfrmMain::CreateControls() {
         ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
         if (c.id == idClbDriveList) driveList_ = control;
     }
+    urlLabel_ = new TURLLabelWindow;
+    urlLabel_->Guard = [](const std::function<void()>& work) { Application.Guard(work); };
+    TURLLabel& label = urlLabel_->Label();
+    label.SetWordWrap(true);
+    label.SetExecutable(false);
+    label.SetHotTrack(true);
+    label.SetHotColor(clBlue);
+    label.SetPushedColor(clPurple);
+    urlLabel_->Create(hwnd_, idURLLabel1, 20, 172, 144, 24,
+                      "指定した時刻に自動的に実行したい場合は、ここをクリック！", font_);
+
     // The check boxes of the drive list answer clicks and Space.
     ::SetWindowLongPtrA(driveList_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     driveListBase_ = reinterpret_cast<WNDPROC>(
