@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "FakeFiles.h"
+#include "FixedClock.h"
 #include "FakeShutdown.h"
 #include "app/CommandLine.h"
 #include "run/RunLog.h"
@@ -10,13 +11,14 @@ namespace {
 using V = std::vector<std::string>;
 const std::string kPath = "Z:\\q\\log.txt";
 
-class FakeHost : public ICommandLineHost, public ILogClock {
+class FakeHost : public ICommandLineHost {
 public:
     std::string fixed = "CDE";              // fixed drives
     std::string failing;                    // fixed drives whose DefragDrive fails
     std::string defragged;                  // letters handed to DefragDrive, in order
     FakeFiles files;
     FakeShutdown shutdown;
+    FixedClock clock;
 
     // Code page 932 aware, like CharUpperBuffA: trail bytes stay as they are.
     std::string UpperCase(const std::string& text) override {
@@ -44,28 +46,10 @@ public:
         return true;
     }
     ILogFiles& Files() override { return files; }
-    ILogClock& Clock() override { return *this; }
+    ILogClock& Clock() override { return clock; }
     IShutdownApi& ShutdownApi() override { return shutdown; }
-    LocalDateTime Now() override { return {2001, 10, 28, 3, 0, 0}; }
-    std::string DateSeparator() override { return "/"; }
-    std::string TimeSeparator() override { return ":"; }
 
-    // The saved file's lines between the header and the end-of-run line, unstamped.
-    V RunLines() {
-        FakeFiles copy = files;
-        TRunLog log(*this);
-        LoadRunLog(log, copy, kPath);
-        V out;
-        const auto& lines = log.Lines();
-        EXPECT_GE(lines.size(), 5u);
-        EXPECT_EQ(lines[0], "=================================");
-        EXPECT_EQ(lines[1], "[2001/10/28 03:00:00] 実行開始");
-        EXPECT_EQ(lines[2], "=================================");
-        EXPECT_EQ(lines[lines.size() - 2], "");
-        EXPECT_EQ(lines.back(), "");
-        for (std::size_t i = 3; i + 2 < lines.size(); ++i) out.push_back(lines[i].substr(22));
-        return out;
-    }
+    V RunLines() { return SavedRunLines(files, kPath); }
 };
 
 const std::string kGoOn = "エラーが発生しましたが続行します。";

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "FakeFiles.h"
+#include "FixedClock.h"
 #include "FakeShutdown.h"
 #include "run/DefragDrive.h"
 #include "run/RunLog.h"
@@ -23,7 +24,7 @@ struct Drive {
 
 // The window as the run sees it, and DefragDrive as a script: each call may
 // change the controls, as a user could while the drive runs.
-class FakeWindow : public IMainView, public IRunServices, public ILogClock {
+class FakeWindow : public IMainView, public IRunServices {
 public:
     std::vector<Drive> drives;
     bool showError = false, onErrorStop = false, shutdown = false;
@@ -37,6 +38,7 @@ public:
     std::function<void(char)> whileDefragmenting;
     FakeFiles files;
     FakeShutdown shutdownApi;
+    FixedClock clock;
 
     int MessageBoxA(WindowHandle, const char* text, const char* caption, unsigned style) override {
         boxes.push_back(text);
@@ -69,21 +71,9 @@ public:
         return false;
     }
     ILogFiles& Files() override { return files; }
-    ILogClock& Clock() override { return *this; }
+    ILogClock& Clock() override { return clock; }
     IShutdownApi& ShutdownApi() override { return shutdownApi; }
-    LocalDateTime Now() override { return {2001, 10, 28, 3, 0, 0}; }
-    std::string DateSeparator() override { return "/"; }
-    std::string TimeSeparator() override { return ":"; }
-
-    V RunLines() {
-        FakeFiles copy = files;
-        TRunLog log(*this);
-        LoadRunLog(log, copy, kPath);
-        const V lines = log.Lines();
-        V out;
-        for (std::size_t i = 3; i + 2 < lines.size(); ++i) out.push_back(lines[i].substr(22));
-        return out;
-    }
+    V RunLines() { return SavedRunLines(files, kPath); }
     bool PoweredOff() const { return !shutdownApi.calls.empty(); }
 };
 

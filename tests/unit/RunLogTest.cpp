@@ -1,18 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "FakeFiles.h"
+#include "FixedClock.h"
 #include "run/RunLog.h"
 
 namespace {
-
-class FixedClock : public ILogClock {
-public:
-    LocalDateTime t{2001, 10, 28, 3, 0, 0};
-    std::string date = "/", time = ":";
-    LocalDateTime Now() override { return t; }
-    std::string DateSeparator() override { return date; }
-    std::string TimeSeparator() override { return time; }
-};
 
 const std::string kPath = "Z:\\quendro\\log.txt";
 
