@@ -28,7 +28,7 @@
 #   Z:  fixed, Wine's view of the host's /
 # Other settings: Windows version win2k; .msc opens with the stand-in console
 # ("dfrg.msc" is in system32), .txt with openstub.exe; a virtual desktop
-# of 800x600 (Wine then draws window frames); "MS UI Gothic" is IPA Gothic.
+# of 800x600 (Wine then draws window frames); "MS UI Gothic" is IPA P Gothic (both proportional).
 set -eu
 
 usage() {
@@ -137,7 +137,7 @@ REGEDIT4
 "Default"="800x600"
 
 [HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]
-"MS UI Gothic"="IPAGothic"
+"MS UI Gothic"="IPAPGothic"
 "MS Gothic"="IPAGothic"
 "MS PGothic"="IPAPGothic"
 EOF
