@@ -44,7 +44,9 @@ const ControlSpec kLayout[] = {
      WS_TABSTOP | WS_VSCROLL | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
      WS_EX_CLIENTEDGE},
     {idPanel1, "STATIC", "ウィンドウ モード", 192, 176, 101, 21, SS_CENTER | SS_CENTERIMAGE | SS_SUNKEN, 0},
-    {idBevel1, "STATIC", "", 0, 0, kClientWidth, 5, SS_ETCHEDHORZ, 0},
+    // Drawn by the window as one etched line along its top: an etched static
+    // would shrink itself to the line's height.
+    {idBevel1, "STATIC", "", 0, 0, kClientWidth, 5, SS_OWNERDRAW, 0},
 };
 
 const char* const kAboutText =
@@ -158,6 +160,12 @@ LRESULT TfrmMain::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_DRAWITEM: {
         auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
+        if (item->CtlID == idBevel1) {
+            RECT r = item->rcItem;
+            ::FillRect(item->hDC, &r, ::GetSysColorBrush(COLOR_BTNFACE));
+            ::DrawEdge(item->hDC, &r, EDGE_ETCHED, BF_TOP);
+            return TRUE;
+        }
         if (item->CtlID != idClbDriveList) break;
         DrawDriveItem(*item);
         return TRUE;
