@@ -207,9 +207,10 @@ INT_PTR CALLBACK BoxProc(HWND dlg, UINT msg, WPARAM wp, LPARAM)
         if (LOWORD(wp) == IDCANCEL || LOWORD(wp) == IDOK) {
             Record("box dismissed n=" + record::Number(g_boxesShown) +
                    (LOWORD(wp) == IDCANCEL ? " by=cancel" : " by=ok"));
-            // Hidden and nameless at once, so that no search finds it again.
-            SetWindowTextA(dlg, "");
+            // Hidden, then nameless, so that no search finds it again and no
+            // watcher sees a visible box without its caption.
             ShowWindow(dlg, SW_HIDE);
+            SetWindowTextA(dlg, "");
             if (g_dyingBox) DestroyWindow(g_dyingBox);
             g_dyingBox = dlg;
             SetTimer(g_frame, kBoxGoneTimer, 300, NULL);
