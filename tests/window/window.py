@@ -199,7 +199,8 @@ DURING_ROWS = [
          checks=["held_by_error_box"]),
     dict(name="drive_unchecked_during_run", console={"C:": "normal run=4000", "E:": NORMAL},
          steps=[("toggle", C), ("toggle", E), ("click", EXEC), ("wait_console", "clicked defrag", 1),
-                ("toggle", E), ("sleep", 1), ("dump", "running"), ("shot", "running"),
+                ("toggle", E), ("sleep", 0.5), ("dump", "running", "quick"), ("moveconsole",), ("sleep", 0.5),
+                ("shot", "running"),
                 ("wait_log",), ("dump", "after")],
          lines=["C:" + STARTED, "C:" + COMPLETED], consoles=[normal_console("C:")],
          checks=["exec_disabled_running", "exec_enabled_after"]),
@@ -386,6 +387,8 @@ class WindowCase:
         elif kind == "label":
             left, top, width, height, _ = LAYOUT[LINK]
             self.driver("label", width // 2, height // 2)
+        elif kind == "moveconsole":
+            self.driver("moveconsole", 4, 4, 280, 260)
         elif kind == "wait_console":
             event, count = args
             if not wait_for(lambda: read(self.record, "r").count(event) >= count, 60):
@@ -408,7 +411,7 @@ class WindowCase:
         elif kind == "sleep":
             time.sleep(args[0])
         elif kind == "dump":
-            self.dumps[args[0]] = self.driver_json("dump")
+            self.dumps[args[0]] = self.driver_json("dump", *args[1:])
         elif kind == "shot":
             self.screenshot(args[0])
         elif kind == "alive":
@@ -427,7 +430,8 @@ class WindowCase:
         os.makedirs(shots, exist_ok=True)
         target = os.path.join(shots, name + ".png")
         with open(self.path("shot-%s.log" % name), "wb") as log:
-            subprocess.call(["import", "-window", "root", target], stdout=log, stderr=log,
+            # The prefix's virtual desktop is the top left 800x600 of the display.
+            subprocess.call(["import", "-window", "root", "-crop", "800x600+0+0", "+repage", target], stdout=log, stderr=log,
                             stdin=subprocess.DEVNULL)
 
     def cleanup(self):
@@ -490,7 +494,8 @@ class GroupTest(unittest.TestCase):
             self.assertLessEqual(case.t1 - case.t_close, row["max_after_close_s"],
                                  "the program ends soon after the close")
         for name in row.get("checks", []):
-            getattr(self, "check_" + name)(case)
+            with self.subTest(check=name):
+                getattr(self, "check_" + name)(case)
 
     @staticmethod
     def box_text(seen, expected):
@@ -560,9 +565,9 @@ class GroupTest(unittest.TestCase):
         self.assertTrue(d["exec_enabled"])
         self.assertEqual(d["checks"], {"103": 0, "104": 0, "105": 0}, "options unchecked at start")
         controls = {c["id"]: c for c in d["controls"]}
-        self.assertEqual(sorted(controls), sorted(LAYOUT), "the controls")
         for cid, (left, top, width, height, caption) in LAYOUT.items():
             with self.subTest(control=cid):
+                self.assertIn(cid, controls, "control %d" % cid)
                 c = controls[cid]
                 self.assertTrue(c["parent_is_main"])
                 self.assertEqual(c["rect"], [left, top, width, height], "rectangle of %d" % cid)
@@ -571,6 +576,7 @@ class GroupTest(unittest.TestCase):
                                      "caption of %d: %r" % (cid, c["text"]))
                 if cid in (EXEC, CLOSE, SHOW_ERROR, ON_ERROR_STOP, SHUTDOWN):
                     self.assertEqual(c["class"].lower(), "button")
+        self.assertEqual(sorted(controls), sorted(LAYOUT), "no other controls")
         kinds = {cid: controls[cid]["style"] & BS_TYPEMASK for cid in (EXEC, CLOSE, SHOW_ERROR,
                                                                       ON_ERROR_STOP, SHUTDOWN)}
         self.assertEqual(kinds[EXEC], BS_DEFPUSHBUTTON, "the default button")
@@ -644,7 +650,10 @@ class GroupTest(unittest.TestCase):
         self.assertTrue(case.dumps["after"]["exec_enabled"], "btnExec enabled after the run")
 
     def check_exec_disabled_running(self, case):
-        self.assertFalse(case.dumps["running"]["exec_enabled"], "btnExec disabled during the run")
+        running = case.dumps["running"]
+        done = [t for t, _, e in case.events if e == "WM_CLOSE"]
+        self.assertLess(int(running["t"]) / 1000, done[0], "read while the drive was running")
+        self.assertFalse(running["exec_enabled"], "btnExec disabled during the run")
 
     def check_opened_log(self, case):
         self.assertEqual(len(case.opened), 1, case.opened)

@@ -1,7 +1,8 @@
 // Drives the main window of quendro.exe from another process of the same
 // Wine prefix, for the window tests:
 //   windriver find OUT MS              waits up to MS for the visible window
-//   windriver dump OUT                 the window, its controls, the drive list
+//   windriver dump OUT [quick]         the window, its controls, the drive list
+//                                      (quick: no list, no check states)
 //   windriver click ID                 a button press (WM_COMMAND, posted)
 //   windriver check ID 0|1             a check box state (BM_SETCHECK, posted)
 //   windriver toggle INDEX             a click on a drive item's check box
@@ -10,6 +11,7 @@
 //   windriver syscommand SC            WM_SYSCOMMAND (e.g. 61536 = SC_CLOSE)
 //   windriver menu ID                  a menu command (WM_COMMAND, id, 0)
 //   windriver label X Y                a left click on the link label
+//   windriver moveconsole X Y W H      moves the stand-in console aside
 //   windriver winhelp OUT STOP         owns "MS_WINHELP", records WinHelpA
 //   windriver watch OUT STOP HOLDMS    records every message box, holds it
 //                                      HOLDMS, then presses its first button
@@ -183,13 +185,17 @@ BOOL CALLBACK DumpChild(HWND h, LPARAM lp)
     return TRUE;
 }
 
-int Dump(const std::string& out)
+// quick: only what needs no message to the program, so that the dump is
+// taken at once even while the program sleeps inside a run.
+int Dump(const std::string& out, bool quick)
 {
     HWND main = MainWindow();
     if (!main) {
         record::AppendLine(out, "{" + Field("found", "false") + "}");
         return 1;
     }
+    std::string taken = record::EpochMs();
+    bool execEnabled = IsWindowEnabled(GetDlgItem(main, 101)) != FALSE;
     RECT wr, cr;
     GetWindowRect(main, &wr);
     GetClientRect(main, &cr);
@@ -203,7 +209,7 @@ int Dump(const std::string& out)
     std::string items, data;
     HWND list = GetDlgItem(main, 106);
     bool ok = false;
-    LRESULT count = list ? SendW(list, LB_GETCOUNT, 0, 0, &ok) : 0;
+    LRESULT count = list && !quick ? SendW(list, LB_GETCOUNT, 0, 0, &ok) : 0;
     if (!ok) count = 0;
     for (LRESULT i = 0; i < count; ++i) {
         LRESULT len = SendW(list, LB_GETTEXTLEN, i, 0);
@@ -213,11 +219,11 @@ int Dump(const std::string& out)
         items += std::string(i ? "," : "") + "{" + TextFields("text", text) + "}";
         data += std::string(i ? "," : "") + Num(static_cast<long>(SendW(list, LB_GETITEMDATA, i, 0)));
     }
-    long itemHeight = list ? static_cast<long>(SendW(list, LB_GETITEMHEIGHT, 0, 0)) : -1;
+    long itemHeight = list && !quick ? static_cast<long>(SendW(list, LB_GETITEMHEIGHT, 0, 0)) : -1;
 
     std::string checks;
     for (int id = 103; id <= 105; ++id) {
-        HWND b = GetDlgItem(main, id);
+        HWND b = quick ? NULL : GetDlgItem(main, id);
         checks += std::string(id > 103 ? "," : "") + Json(Num(id)) + ":" +
                   Num(b ? static_cast<long>(SendW(b, BM_GETCHECK, 0, 0)) : -1);
     }
@@ -230,15 +236,15 @@ int Dump(const std::string& out)
     if (GetGUIThreadInfo(thread, &gui) && gui.hwndFocus)
         focus = gui.hwndFocus == main ? 0 : GetDlgCtrlID(gui.hwndFocus);
 
-    LRESULT defId = SendW(main, DM_GETDEFID, 0, 0);
-    std::string line = "{" + Field("found", "true") + "," +
+    LRESULT defId = quick ? 0 : SendW(main, DM_GETDEFID, 0, 0);
+    std::string line = "{" + Field("found", "true") + "," + Field("t", taken) + "," +
                        Field("hwnd", Num(reinterpret_cast<LONG_PTR>(main))) + "," +
                        Field("class", Json(Utf8(ClassOf(main)))) + "," + TextFields("caption", TextOf(main)) +
                        "," + Field("window", RectJson(wr)) + "," + Field("client", RectJson(cr)) + "," +
                        Field("style", Num(static_cast<long>(GetWindowLongA(main, GWL_STYLE)))) + "," +
                        Field("exstyle", Num(static_cast<long>(GetWindowLongA(main, GWL_EXSTYLE)))) + "," +
                        Field("has_menu", GetMenu(main) ? "true" : "false") + "," +
-                       Field("exec_enabled", IsWindowEnabled(GetDlgItem(main, 101)) ? "true" : "false") +
+                       Field("exec_enabled", execEnabled ? "true" : "false") +
                        "," + Field("defid", Num(static_cast<long>(defId))) + "," + Field("focus", Num(focus)) +
                        "," + Field("checks", "{" + checks + "}") + "," + Field("item_height", Num(itemHeight)) +
                        "," + Field("items", "[" + items + "]") + "," + Field("item_data", "[" + data + "]") +
@@ -332,6 +338,15 @@ int LabelClick(int x, int y)
     PostMessageA(label, WM_MOUSEMOVE, 0, at);
     PostMessageA(label, WM_LBUTTONDOWN, MK_LBUTTON, at);
     PostMessageA(label, WM_LBUTTONUP, 0, at);
+    return 0;
+}
+
+// Moves the stand-in console aside (for a screenshot of both windows).
+int MoveConsole(int x, int y, int w, int h)
+{
+    HWND console = FindWindowA("MMCMainFrame", NULL);
+    if (!console) return 1;
+    SetWindowPos(console, NULL, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
     return 0;
 }
 
@@ -560,7 +575,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     if (n == 0) return 2;
     const std::string& c = a[0];
     if (c == "find" && n == 3) return Find(a[1], static_cast<DWORD>(atol(a[2].c_str())));
-    if (c == "dump" && n == 2) return Dump(a[1]);
+    if (c == "dump" && (n == 2 || n == 3)) return Dump(a[1], n == 3 && a[2] == "quick");
     if (c == "click" && n == 2) return Click(atoi(a[1].c_str()));
     if (c == "check" && n == 3) return Check(atoi(a[1].c_str()), atoi(a[2].c_str()));
     if (c == "toggle" && n == 2) return Toggle(atoi(a[1].c_str()));
@@ -569,6 +584,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     if (c == "syscommand" && n == 2) return SysCommand(static_cast<WPARAM>(atol(a[1].c_str())));
     if (c == "menu" && n == 2) return Menu(atoi(a[1].c_str()));
     if (c == "label" && n == 3) return LabelClick(atoi(a[1].c_str()), atoi(a[2].c_str()));
+    if (c == "moveconsole" && n == 5)
+        return MoveConsole(atoi(a[1].c_str()), atoi(a[2].c_str()), atoi(a[3].c_str()), atoi(a[4].c_str()));
     if (c == "winhelp" && n == 3) return WinHelpWindow(a[1], a[2]);
     if (c == "watch" && n == 4) return Watch(a[1], a[2], static_cast<DWORD>(atol(a[3].c_str())));
     if (c == "menures" && n == 3) return MenuResources(a[1], a[2]);
