@@ -11,6 +11,7 @@
 // Paths may be host paths. A helper that waits ends when its STOP file
 // exists. Records are UTF-8 lines; boxes are one JSON object per line.
 #include "../../standin/Record.h"
+#include "WindowText.h"
 
 #include <shellapi.h>
 
@@ -22,32 +23,6 @@ namespace {
 const char kConsoleClass[] = "MMCMainFrame";
 const char kConsoleTitle[] = "ディスク デフラグ ツール";
 const wchar_t kCompletionCaption[] = L"\x6700\x9069\x5316\x304c\x5b8c\x4e86\x3057\x307e\x3057\x305f";
-
-std::string Utf8(const std::wstring& w)
-{
-    if (w.empty()) return std::string();
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), NULL, 0, NULL, NULL);
-    std::string s(n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &s[0], n, NULL, NULL);
-    return s;
-}
-
-// Cross-process reads in the ANSI form can be cut short under Wine; the
-// wide form returns the whole text.
-std::wstring TextOf(HWND h)
-{
-    int n = GetWindowTextLengthW(h);
-    std::vector<wchar_t> buf(n + 64);
-    int got = GetWindowTextW(h, buf.data(), static_cast<int>(buf.size()));
-    return std::wstring(buf.data(), got > 0 ? got : 0);
-}
-
-std::wstring ClassOf(HWND h)
-{
-    wchar_t buf[256];
-    int n = GetClassNameW(h, buf, 256);
-    return std::wstring(buf, n > 0 ? n : 0);
-}
 
 std::string Json(const std::string& s)
 {

@@ -20,6 +20,7 @@
 // over. Reads of another process's texts use the wide calls (the ANSI ones
 // are cut short under Wine). Outputs are UTF-8 JSON, one object per line.
 #include "../../standin/Record.h"
+#include "../e2e/WindowText.h"
 
 #include <cstdlib>
 #include <set>
@@ -30,15 +31,6 @@ namespace {
 const char kMainClass[] = "TfrmMain";
 const char kMainCaption[] = "Quendro";
 const UINT kHelpMagic = 0xA1DE505;
-
-std::string Utf8(const std::wstring& w)
-{
-    if (w.empty()) return std::string();
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), NULL, 0, NULL, NULL);
-    std::string s(n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &s[0], n, NULL, NULL);
-    return s;
-}
 
 std::string Hex(const std::string& bytes)
 {
@@ -94,21 +86,6 @@ std::string TextFields(const char* name, const std::wstring& text)
 {
     return Field(name, Json(Utf8(text))) + "," + Field((std::string(name) + "_cp932").c_str(),
                                                      Json(Hex(Cp932(text))));
-}
-
-std::wstring TextOf(HWND h)
-{
-    int n = GetWindowTextLengthW(h);
-    std::vector<wchar_t> buf(n + 64);
-    int got = GetWindowTextW(h, buf.data(), static_cast<int>(buf.size()));
-    return std::wstring(buf.data(), got > 0 ? got : 0);
-}
-
-std::wstring ClassOf(HWND h)
-{
-    wchar_t buf[256];
-    int n = GetClassNameW(h, buf, 256);
-    return std::wstring(buf, n > 0 ? n : 0);
 }
 
 HWND MainWindow() { return FindWindowA(kMainClass, kMainCaption); }
