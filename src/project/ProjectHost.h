@@ -1,0 +1,46 @@
+#pragma once
+// What the project component needs from the system and from the program that
+// hosts it, as one seam: the question boxes, the regional clock, the paths and
+// folders of its path rules, the registry, the resource file writes and the
+// application title. Win32ProjectHost is the real one; tests use a fake.
+#include <cstddef>
+#include <string>
+
+#include "project/ResFileSystem.h"
+#include "system/MessageBoxes.h"
+
+class IRegistryApi;
+
+// Full paths fit in 260 bytes (259 characters and the zero).
+constexpr std::size_t kMaxFullPath = 260;
+
+class IProjectHost : public IMessageBoxes {
+public:
+    // The local date and time in the user's regional format: the short date,
+    // one blank, the long time ("2001/9/24 9:04:31" under Japanese settings).
+    virtual std::string Timestamp() = 0;
+    virtual int CurrentYear() = 0;
+
+    // GetFullPathNameA into kMaxFullPath bytes: the length of `full`, 0 when the
+    // name cannot be expanded (an empty name), or the size needed when it does
+    // not fit (then `full` is empty).
+    virtual std::size_t FullPathName(const std::string& name, std::string& full) = 0;
+    virtual std::string CurrentDirectory() = 0;
+    virtual bool FolderExists(const std::string& path) = 0;
+    // CreateDirectoryA of one folder whose parent exists.
+    virtual bool CreateFolder(const std::string& path) = 0;
+
+    virtual void SetApplicationTitle(const std::string& title) = 0;
+
+    virtual IRegistryApi& Registry() = 0;
+    virtual TResFileSystem& ResFiles() = 0;
+};
+
+namespace mb {
+constexpr unsigned kYesNoCancel = 0x00000003;
+constexpr unsigned kYesNo = 0x00000004;
+constexpr unsigned kIconQuestion = 0x00000020;
+constexpr int kIdCancel = 2;
+constexpr int kIdYes = 6;
+constexpr int kIdNo = 7;
+}  // namespace mb
