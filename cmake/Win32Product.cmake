@@ -22,12 +22,46 @@ add_custom_command(
     DEPENDS ${CMAKE_SOURCE_DIR}/resources/make_icons.py ${CMAKE_SOURCE_DIR}/resources/mainicon.txt
             ${CMAKE_SOURCE_DIR}/resources/handpoint.txt
     COMMENT "Drawing the icon and the hand cursor")
+
+# The version resource comes from the values stored with the main window's
+# component, through the component's own mapping: a tool built for the build
+# machine writes Version.res, which is linked in as it is.
+find_program(QUENDRO_HOST_CXX NAMES c++ g++ REQUIRED)
+set(QUENDRO_HOST_DIR ${CMAKE_BINARY_DIR}/host)
+set(version_tool_sources
+    resources/MakeVersionRes.cpp
+    src/project/FormDescription.cpp src/project/ProjectForm.cpp src/project/ProjectStore.cpp
+    src/project/Project.cpp src/project/UserReg.cpp src/project/VersionInfo.cpp
+    src/project/AnsiTextIconv.cpp src/project/ResFileSystemPosix.cpp
+    src/system/Exception.cpp src/system/Component.cpp)
+list(TRANSFORM version_tool_sources PREPEND ${CMAKE_SOURCE_DIR}/ OUTPUT_VARIABLE version_tool_paths)
+file(GLOB version_tool_headers ${CMAKE_SOURCE_DIR}/src/project/*.h ${CMAKE_SOURCE_DIR}/src/system/*.h)
+add_custom_command(
+    OUTPUT ${QUENDRO_HOST_DIR}/MakeVersionRes
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${QUENDRO_HOST_DIR}
+    COMMAND ${QUENDRO_HOST_CXX} -std=c++17 -O1 -Wall -Wextra -Werror -finput-charset=UTF-8 -fexec-charset=CP932
+            -I${CMAKE_SOURCE_DIR}/src ${version_tool_paths} -o ${QUENDRO_HOST_DIR}/MakeVersionRes
+    DEPENDS ${version_tool_paths} ${version_tool_headers}
+    COMMENT "Building the version resource tool for the build machine")
+add_custom_command(
+    OUTPUT ${CMAKE_BINARY_DIR}/Version.res
+    COMMAND ${QUENDRO_HOST_DIR}/MakeVersionRes ${CMAKE_SOURCE_DIR}/resources/Main.dfm QUENDRO
+            ${CMAKE_BINARY_DIR}/Version.res
+    DEPENDS ${QUENDRO_HOST_DIR}/MakeVersionRes ${CMAKE_SOURCE_DIR}/resources/Main.dfm
+    COMMENT "Writing Version.res from the stored QUENDRO values")
+add_custom_command(
+    OUTPUT ${CMAKE_BINARY_DIR}/VersionRes.rc
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/resources/res_to_rc.py ${CMAKE_BINARY_DIR}/Version.res
+            ${CMAKE_BINARY_DIR}/VersionRes.rc
+    DEPENDS ${CMAKE_BINARY_DIR}/Version.res ${CMAKE_SOURCE_DIR}/resources/res_to_rc.py
+    COMMENT "Embedding Version.res as it is")
 set_source_files_properties(resources/quendro.rc PROPERTIES
-    OBJECT_DEPENDS "${QUENDRO_ART_DIR}/mainicon.ico;${QUENDRO_ART_DIR}/handpoint.cur")
+    OBJECT_DEPENDS "${QUENDRO_ART_DIR}/mainicon.ico;${QUENDRO_ART_DIR}/handpoint.cur;${CMAKE_SOURCE_DIR}/resources/Main.dfm")
 
 add_executable(quendro WIN32
     src/app/Quendro.cpp
     src/run/Win32ConsoleWindows.cpp
+    src/run/Win32LogPath.cpp
     src/system/Win32Files.cpp
     src/system/Win32Clock.cpp
     src/system/Win32Shutdown.cpp
@@ -39,9 +73,10 @@ add_executable(quendro WIN32
     resources/quendro.rc
     ${QUENDRO_ART_DIR}/mainicon.ico
     ${QUENDRO_ART_DIR}/handpoint.cur
+    ${CMAKE_BINARY_DIR}/VersionRes.rc
 )
-target_include_directories(quendro PRIVATE ${QUENDRO_ART_DIR})
-target_link_libraries(quendro PRIVATE quendro_core)
+target_include_directories(quendro PRIVATE ${QUENDRO_ART_DIR} ${CMAKE_SOURCE_DIR}/resources)
+target_link_libraries(quendro PRIVATE quendro_core quendro_project)
 target_link_options(quendro PRIVATE ${QUENDRO_WIN2K_LINK})
 target_link_libraries(quendro PRIVATE user32 gdi32 shell32 advapi32 kernel32)
 set_target_properties(quendro PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

@@ -4,14 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "system/DriveTypes.h"
+
 class ILogClock;
 class ILogFiles;
 class IShutdownApi;
 class TRunLog;
 
-namespace drivetype {
-constexpr unsigned kFixed = 3;  // DRIVE_FIXED
-}
 
 class ICommandLineHost {
 public:

@@ -1,6 +1,7 @@
 #include "app/Win32EntryHost.h"
 
 #include "run/DefragDrive.h"
+#include "run/Win32LogPath.h"
 #include "system/Win32MessageBoxes.h"
 #include "ui/Application.h"
 #include "ui/ControlIds.h"
@@ -13,21 +14,6 @@ int CheckWindowsVersion() {
     info.dwOSVersionInfoSize = sizeof info;
     if (!::GetVersionExA(&info)) return 0;
     return WindowsVersionCode(info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion);
-}
-
-std::string ExecutableLogPath() {
-    // Grow the buffer until the whole path fits; paths can exceed MAX_PATH.
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
-        const DWORD got = ::GetModuleFileNameA(nullptr, &path[0], static_cast<DWORD>(path.size()));
-        if (got == 0) return "log.txt";
-        if (got < path.size()) {
-            path.resize(got);
-            return LogPathFor(path);
-        }
-        if (path.size() >= 32768) return "log.txt";
-        path.resize(path.size() * 2);
-    }
 }
 
 std::string Win32CommandLineHost::UpperCase(const std::string& text) {

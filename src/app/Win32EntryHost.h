@@ -10,9 +10,6 @@
 // GetVersionExA with the structure size 148.
 int CheckWindowsVersion();
 
-// The folder of the running executable with its trailing separator + "log.txt".
-std::string ExecutableLogPath();
-
 class Win32CommandLineHost : public ICommandLineHost {
 public:
     std::string UpperCase(const std::string& text) override;

@@ -2,7 +2,7 @@
 
 #include <shellapi.h>
 
-#include "app/Win32EntryHost.h"
+#include "run/Win32LogPath.h"
 #include "run/DefragDrive.h"
 #include "system/Win32MessageBoxes.h"
 #include "ui/Application.h"
@@ -68,7 +68,11 @@ public:
 
 }  // namespace
 
-TfrmMain::TfrmMain() : windows_([](MSG& msg) { return Application.FilterMessage(msg); }) {}
+TfrmMain::TfrmMain()
+    : windows_([](MSG& msg) { return Application.FilterMessage(msg); }),
+      description_(projectHost_, UnavailableBackup(), false) {
+    projectHost_.TitleSink = [](const std::string& title) { Application.Title = title; };
+}
 
 TfrmMain::~TfrmMain() {
     delete urlLabel_;
@@ -138,6 +142,7 @@ LRESULT TfrmMain::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_CREATE:
         CreateControls();
+        Application.Guard([this] { LoadDescription(); });
         Application.Guard([this] { FormCreate(); });
         return 0;
     case WM_SHOWWINDOW:
@@ -263,6 +268,20 @@ void TfrmMain::DrawDriveItem(const DRAWITEMSTRUCT& item) {
 }
 
 bool TfrmMain::Checked(int id) { return ::IsDlgButtonChecked(hwnd_, id) == BST_CHECKED; }
+
+void TfrmMain::LoadDescription() {
+    HRSRC found = ::FindResourceA(instance_, ClassName, reinterpret_cast<LPCSTR>(RT_RCDATA));
+    HGLOBAL loaded = found ? ::LoadResource(instance_, found) : nullptr;
+    const char* bytes = loaded ? static_cast<const char*>(::LockResource(loaded)) : nullptr;
+    if (!bytes) {
+        throw EProjectError("The window description of TfrmMain is missing");
+    }
+    description_.Load(std::string(bytes, ::SizeofResource(instance_, found)));
+    QUENDRO = description_.Find("QUENDRO");
+    if (!QUENDRO) {
+        throw EProjectError("The window description of TfrmMain holds no component QUENDRO");
+    }
+}
 
 // --- handlers
 

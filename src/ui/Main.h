@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "project/ProjectForm.h"
+#include "project/Win32ProjectHost.h"
 #include "run/Win32ConsoleWindows.h"
 #include "system/Win32Clock.h"
 #include "system/Win32Files.h"
@@ -24,6 +26,10 @@ public:
     // Creates the window and its controls; it is shown by the caller.
     HWND Create(HINSTANCE instance);
     HWND Handle() const { return hwnd_; }
+
+    // The bookkeeping component stored with the window (not in design mode:
+    // it only holds its stored values). Null until the description is loaded.
+    TProject* QUENDRO = nullptr;
 
     // Event handlers.
     void FormCreate();
@@ -57,6 +63,8 @@ private:
     static LRESULT CALLBACK DriveListProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void CreateControls();
+    // Creates the stored components from the window's description resource.
+    void LoadDescription();
     void OnCommand(int id, int code);
     void DrawDriveItem(const DRAWITEMSTRUCT& item);
     void ToggleDriveItem(int index);
@@ -75,4 +83,6 @@ private:
     Win32Files files_;
     Win32Clock clock_;
     Win32Shutdown shutdown_;
+    Win32ProjectHost projectHost_;
+    TProjectForm description_;
 };

@@ -1,8 +1,8 @@
 #include "ui/MainRun.h"
 
-#include "app/CommandLine.h"
 #include "run/DefragDrive.h"
 #include "run/RunLog.h"
+#include "system/DriveTypes.h"
 #include "system/ExitWin32.h"
 
 namespace {
