@@ -88,6 +88,8 @@ add_custom_command(TARGET quendro POST_BUILD
             $<TARGET_FILE:quendro>
     COMMENT "Checking that quendro.exe imports only what Windows 2000 exports")
 
+add_subdirectory(designer)
+
 if(EXISTS ${CMAKE_SOURCE_DIR}/standin/CMakeLists.txt)
     add_subdirectory(standin)
 endif()
