@@ -27,6 +27,7 @@ public:
     std::string CurrentDirectory() override { Refuse("current directory"); }
     bool FolderExists(const std::string& path) override { Refuse(path); }
     bool CreateFolder(const std::string& path) override { Refuse(path); }
+    void ProcessMessages() override {}
     void SetApplicationTitle(const std::string&) override {}
     IRegistryApi& Registry() override { Refuse("registry"); }
     TResFileSystem& ResFiles() override { return PlatformResFileSystem(); }

@@ -125,7 +125,7 @@ std::size_t LastSeparator(const std::string& path) {
     return found;
 }
 
-std::string FullFolderPath(IProjectHost& host, const std::string& folder) {
+std::string FullFolderPath(IFolderSystem& host, const std::string& folder) {
     if (folder.empty()) {
         throw EProjectError("Folder name is empty");
     }
@@ -143,7 +143,7 @@ std::string FullFolderPath(IProjectHost& host, const std::string& folder) {
     return full;
 }
 
-void ForceFolder(IProjectHost& host, const std::string& path) {
+void ForceFolder(IFolderSystem& host, const std::string& path) {
     std::string folder = path;
     if (EndsWithBackslash(folder)) {
         folder.pop_back();

@@ -152,9 +152,9 @@ bool IsPreRelease(const std::string& version);
 // A to Z become a to z; the bytes of double-byte characters are left alone.
 std::string LowerAscii(const std::string& text);
 // The folder as a full path ending in one backslash; an empty name raises.
-std::string FullFolderPath(IProjectHost& host, const std::string& folder);
+std::string FullFolderPath(IFolderSystem& folders, const std::string& folder);
 // Creates the folder and every missing parent; reports nothing.
-void ForceFolder(IProjectHost& host, const std::string& path);
+void ForceFolder(IFolderSystem& folders, const std::string& path);
 // Byte offset of the last backslash or colon, read by character; npos if none.
 std::size_t LastSeparator(const std::string& path);
 // The copyright default of the registry defaults for a year.

@@ -14,13 +14,11 @@ class IRegistryApi;
 // Full paths fit in 260 bytes (259 characters and the zero).
 constexpr std::size_t kMaxFullPath = 260;
 
-class IProjectHost : public IMessageBoxes {
+// The folder calls of the path rules, shared by the component and the
+// backup engine.
+class IFolderSystem {
 public:
-    // The local date and time in the user's regional format: the short date,
-    // one blank, the long time ("2001/9/24 9:04:31" under Japanese settings).
-    virtual std::string Timestamp() = 0;
-    virtual int CurrentYear() = 0;
-
+    virtual ~IFolderSystem() = default;
     // GetFullPathNameA into kMaxFullPath bytes: the length of `full`, 0 when the
     // name cannot be expanded (an empty name), or the size needed when it does
     // not fit (then `full` is empty).
@@ -29,6 +27,17 @@ public:
     virtual bool FolderExists(const std::string& path) = 0;
     // CreateDirectoryA of one folder whose parent exists.
     virtual bool CreateFolder(const std::string& path) = 0;
+};
+
+class IProjectHost : public IMessageBoxes, public IFolderSystem {
+public:
+    // The local date and time in the user's regional format: the short date,
+    // one blank, the long time ("2001/9/24 9:04:31" under Japanese settings).
+    virtual std::string Timestamp() = 0;
+    virtual int CurrentYear() = 0;
+
+    // Lets the host handle its pending window messages (during a long backup).
+    virtual void ProcessMessages() = 0;
 
     virtual void SetApplicationTitle(const std::string& title) = 0;
 

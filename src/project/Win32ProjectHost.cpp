@@ -52,6 +52,19 @@ bool Win32ProjectHost::FolderExists(const std::string& path) {
 
 bool Win32ProjectHost::CreateFolder(const std::string& path) { return ::CreateDirectoryA(path.c_str(), nullptr) != FALSE; }
 
+void Win32ProjectHost::ProcessMessages() {
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            // Leave it for the loop that owns the thread.
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+}
+
 void Win32ProjectHost::SetApplicationTitle(const std::string& title) {
     if (TitleSink) {
         TitleSink(title);

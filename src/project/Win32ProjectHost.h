@@ -17,6 +17,7 @@ public:
     std::string CurrentDirectory() override;
     bool FolderExists(const std::string& path) override;
     bool CreateFolder(const std::string& path) override;
+    void ProcessMessages() override;
     void SetApplicationTitle(const std::string& title) override;
     IRegistryApi& Registry() override;
     TResFileSystem& ResFiles() override;

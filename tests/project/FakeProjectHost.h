@@ -89,6 +89,8 @@ public:
         folders.insert(path);
         return true;
     }
+    int processed = 0;
+    void ProcessMessages() override { ++processed; }
     void SetApplicationTitle(const std::string& title) override { titles.push_back(title); }
     IRegistryApi& Registry() override { return registry; }
     TResFileSystem& ResFiles() override { return resFiles; }

@@ -141,9 +141,16 @@ TEST(ProjectDefaults, StoredValuesAndTheirLimits) {
 TEST(ProjectStore, BeforeStoreSavesDefaultsAndWritesTheResource) {
     Fixture f;
     auto p = f.Loaded();
+    p->SetComment("comment");
     p->SetCompany("Quendro Project");
+    p->SetCopyright("copyright");
     p->SetDescription("Quendro 実行ファイル");
+    p->SetProductname("product");
+    p->SetProductVersion("1.0 beta");
+    p->SetOriginalName("Q.EXE");
+    p->SetTrademarks("marks");
     p->SetSpecialBuild("special");
+    p->SetPrivateBuild("<Private information>");
     p->SetLanguage(lanJapanese);
     p->SetResourceFile("info.txt");
     f.host.registry.writes.clear();
@@ -157,14 +164,22 @@ TEST(ProjectStore, BeforeStoreSavesDefaultsAndWritesTheResource) {
     ASSERT_EQ(f.host.resFiles.files.count("c:\\work\\editor\\info.res"), 1u);
     const ReadVersion v = ReadResFile(f.host.resFiles.files["c:\\work\\editor\\info.res"]);
     EXPECT_EQ(v.language, 0x0411);
-    EXPECT_EQ(v.flags, 0x20u);  // special build; 1.00 is a release
-    std::map<std::string, std::u16string> values(v.strings.begin(), v.strings.end());
-    EXPECT_EQ(values["FileVersion"], u"1.00.6");
-    EXPECT_EQ(values["InternalName"], u"My Tool");
-    EXPECT_EQ(values["FileDescription"], u"Quendro \u5B9F\u884C\u30D5\u30A1\u30A4\u30EB");
-    EXPECT_EQ(values["SpecialBuild"], u"special");
-    EXPECT_EQ(values.count("PrivateBuild") + values.count("Comments") + values.count("ProductVersion"), 0u);
+    EXPECT_EQ(v.flags, 0x20u);  // special build only: a placeholder sets no flag, 1.00 is a release
+    const std::map<std::string, std::u16string> values(v.strings.begin(), v.strings.end());
+    const std::map<std::string, std::u16string> expected = {
+        {"Comments", u"comment"}, {"CompanyName", u"Quendro Project"}, {"LegalCopyright", u"copyright"},
+        {"FileDescription", u"Quendro \u5B9F\u884C\u30D5\u30A1\u30A4\u30EB"}, {"ProductName", u"product"},
+        {"ProductVersion", u"1.0 beta"}, {"OriginalFilename", u"Q.EXE"}, {"LegalTrademarks", u"marks"},
+        {"SpecialBuild", u"special"}, {"InternalName", u"My Tool"}, {"FileVersion", u"1.00.6"}};
+    EXPECT_EQ(values, expected);
     EXPECT_EQ(p->Name(), "My_Tool");
+
+    // Both build flags and a pre-release version.
+    p->SetPrivateBuild("private");
+    f.host.answers.push_back(mb::kIdNo);
+    p->SetVersion("0.99");
+    p->BeforeStore();
+    EXPECT_EQ(ReadResFile(f.host.resFiles.files["c:\\work\\editor\\info.res"]).flags, 0x2Au);
 }
 
 TEST(ProjectStore, FailuresStopTheStore) {
