@@ -1,5 +1,9 @@
 // Helpers the end-to-end tests start inside the Wine prefix:
-//   e2ehelper watch OUT STOP          records and dismisses every message box
+//   e2ehelper watch OUT STOP [ANSWERS]
+//                                     records and dismisses every message box;
+//                                     ANSWERS ("6,7,2") are the control IDs
+//                                     pressed on the first boxes, in order;
+//                                     later boxes get their first button
 //   e2ehelper sentinel OUT LOG STOP   a window that records the end-session
 //                                     messages and, at the first, copies LOG
 //   e2ehelper hold FILE share0|shareall READY STOP [console]
@@ -15,7 +19,9 @@
 
 #include <shellapi.h>
 
+#include <cstdlib>
 #include <set>
+#include <string>
 #include <vector>
 
 namespace {
@@ -64,7 +70,7 @@ BOOL CALLBACK FindBoxes(HWND h, LPARAM lp)
 struct BoxContent {
     std::vector<std::string> statics;
     std::vector<std::string> buttons;
-    HWND firstButton = NULL;
+    std::vector<HWND> buttonWindows;
 };
 
 BOOL CALLBACK ReadChild(HWND h, LPARAM lp)
@@ -74,15 +80,29 @@ BOOL CALLBACK ReadChild(HWND h, LPARAM lp)
     std::wstring text = TextOf(h);
     if (lstrcmpiW(cls.c_str(), L"Button") == 0) {
         c->buttons.push_back(Utf8(text));
-        if (!c->firstButton) c->firstButton = h;
+        c->buttonWindows.push_back(h);
     } else if (lstrcmpiW(cls.c_str(), L"Static") == 0 && !text.empty()) {
         c->statics.push_back(Utf8(text));
     }
     return TRUE;
 }
 
-int Watch(const std::string& out, const std::string& stop)
+std::vector<int> ParseAnswers(const std::string& list)
 {
+    std::vector<int> ids;
+    size_t at = 0;
+    while (at < list.size()) {
+        size_t end = list.find(',', at);
+        if (end == std::string::npos) end = list.size();
+        ids.push_back(atoi(list.substr(at, end - at).c_str()));
+        at = end + 1;
+    }
+    return ids;
+}
+
+int Watch(const std::string& out, const std::string& stop, const std::vector<int>& answers)
+{
+    size_t seen = 0;
     record::AppendLine(out, "{\"event\":\"ready\",\"t\":" + record::EpochMs() + "}");
     std::set<HWND> recorded;
     while (!record::FileExists(stop)) {
@@ -99,18 +119,35 @@ int Watch(const std::string& out, const std::string& stop)
             EnumChildWindows(box, ReadChild, reinterpret_cast<LPARAM>(&c));
             DWORD pid = 0;
             GetWindowThreadProcessId(box, &pid);
-            std::string text, buttons;
+            std::string text, buttons, ids;
             for (size_t i = 0; i < c.statics.size(); ++i) text += (i ? "\n" : "") + c.statics[i];
-            for (size_t i = 0; i < c.buttons.size(); ++i) buttons += (i ? "," : "") + Json(c.buttons[i]);
+            for (size_t i = 0; i < c.buttons.size(); ++i) {
+                buttons += (i ? "," : "") + Json(c.buttons[i]);
+                ids += (i ? "," : "") + std::to_string(GetDlgCtrlID(c.buttonWindows[i]));
+            }
             record::AppendLine(out, "{\"event\":\"box\",\"t\":" + record::EpochMs() +
                                         ",\"pid\":" + record::Number(pid) +
                                         ",\"caption\":" + Json(Utf8(TextOf(box))) +
-                                        ",\"text\":" + Json(text) + ",\"buttons\":[" + buttons + "]}");
+                                        ",\"text\":" + Json(text) + ",\"buttons\":[" + buttons +
+                                        "],\"ids\":[" + ids + "]}");
             recorded.insert(box);
-            if (c.firstButton) {
-                int id = GetDlgCtrlID(c.firstButton);
-                PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                             reinterpret_cast<LPARAM>(c.firstButton));
+            HWND press = c.buttonWindows.empty() ? NULL : c.buttonWindows[0];
+            if (seen < answers.size()) {
+                HWND wanted = NULL;
+                for (HWND b : c.buttonWindows)
+                    if (GetDlgCtrlID(b) == answers[seen]) wanted = b;
+                if (wanted) {
+                    press = wanted;
+                } else {
+                    // The test asked for an answer this box cannot give.
+                    record::AppendLine(out, "{\"event\":\"error\",\"t\":" + record::EpochMs() +
+                                                ",\"missing_id\":" + std::to_string(answers[seen]) + "}");
+                }
+            }
+            ++seen;
+            if (press) {
+                int id = GetDlgCtrlID(press);
+                PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(press));
             } else {
                 PostMessageA(box, WM_CLOSE, 0, 0);
             }
@@ -282,7 +319,8 @@ int ShellOpen(const std::string& file, const char* params)
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     std::vector<std::string> a(__argv + 1, __argv + __argc);
-    if (a.size() == 3 && a[0] == "watch") return Watch(a[1], a[2]);
+    if ((a.size() == 3 || a.size() == 4) && a[0] == "watch")
+        return Watch(a[1], a[2], ParseAnswers(a.size() == 4 ? a[3] : std::string()));
     if (a.size() == 4 && a[0] == "sentinel") return Sentinel(a[1], a[2], a[3]);
     if ((a.size() == 5 || a.size() == 6) && a[0] == "hold")
         return Hold(a[1], a[2], a[3], a[4], a.size() == 6 && a[5] == "console");
