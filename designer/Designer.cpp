@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "project/Backup.h"
 #include "project/ProjectForm.h"
 #include "project/ProjectStore.h"
 #include "project/VersionInfo.h"
+#include "project/Win32BackupFiles.h"
 #include "project/Win32ProjectHost.h"
 
 namespace {
@@ -39,7 +41,9 @@ const char kUsage[] =
     "(empty: none). COMPONENT. may be left out when the window holds one.\n"
     "A failed assignment stops the run before the store.\n"
     "\n"
-    "Exit codes: 0 stored (or printed), 1 error (nothing stored), 2 bad usage.\n";
+    "Exit codes: 0 stored (or printed), 1 error (the description is left as it\n"
+    "was; a failing store may already have written the version resource and\n"
+    "the defaults, as its BeforeStore runs first), 2 bad usage.\n";
 
 // A file handle that is closed when it goes.
 class ScopedFile {
@@ -143,7 +147,9 @@ int main(int argc, char** argv) {
     }
 
     Win32ProjectHost host;
-    TProjectForm form(host, UnavailableBackup(), true);
+    static Win32BackupFiles files;
+    static TProjectBackup backup(files);
+    TProjectForm form(host, backup, true);
     try {
         if (command == "new") {
             if (FileExists(path)) throw Exception("the file already exists");

@@ -1,0 +1,248 @@
+#include "project/Backup.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr std::uint32_t kReadOnly = 0x01;
+constexpr std::uint32_t kHidden = 0x02;
+constexpr std::uint32_t kSystem = 0x04;
+constexpr std::uint32_t kVolumeLabel = 0x08;
+constexpr std::uint32_t kFolder = 0x10;
+constexpr std::uint32_t kArchive = 0x20;
+constexpr std::uint32_t kReparsePoint = 0x400;
+
+// One chunk as the older design read it.
+constexpr std::uint32_t kChunk = 0xFFF0;
+// The A calls take 259 bytes and the zero.
+constexpr std::size_t kLongestPath = kMaxFullPath - 1;
+
+class TFindHandle {
+public:
+    TFindHandle(IBackupFiles& files, const std::string& pattern, TBackupEntry& first)
+        : files_(files), handle_(files.FindFirst(pattern, first)) {}
+    ~TFindHandle() {
+        if (handle_ != kNoBackupHandle) files_.FindClose(handle_);
+    }
+    TFindHandle(const TFindHandle&) = delete;
+    TFindHandle& operator=(const TFindHandle&) = delete;
+    bool Found() const { return handle_ != kNoBackupHandle; }
+    bool Next(TBackupEntry& entry) { return files_.FindNext(handle_, entry); }
+
+private:
+    IBackupFiles& files_;
+    TBackupHandle handle_;
+};
+
+class TFileHandle {
+public:
+    TFileHandle(IBackupFiles& files, TBackupHandle handle) : files_(files), handle_(handle) {}
+    ~TFileHandle() { Close(); }
+    TFileHandle(const TFileHandle&) = delete;
+    TFileHandle& operator=(const TFileHandle&) = delete;
+    bool Opened() const { return handle_ != kNoBackupHandle; }
+    TBackupHandle Get() const { return handle_; }
+    void Close() {
+        if (handle_ != kNoBackupHandle) files_.Close(handle_);
+        handle_ = kNoBackupHandle;
+    }
+
+private:
+    IBackupFiles& files_;
+    TBackupHandle handle_;
+};
+
+std::string NameOf(const std::string& path) {
+    const std::size_t cut = LastSeparator(path);
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+void CheckLength(const std::string& path) {
+    if (path.size() > kLongestPath) throw EProjectError("Path too long: \"" + path + "\"");
+}
+
+[[noreturn]] void RaiseFileError(const std::string& path) {
+    throw EProjectError("Error occured during backup of \"" + LowerAscii(NameOf(path)) +
+                        "\".\rBackup may not be complete");
+}
+
+}  // namespace
+
+TBackup::TBackup(IBackupFiles& files, IProjectHost& host) : files_(files), host_(host) {}
+
+void TBackup::ForceFolder(const std::string& path) { ::ForceFolder(files_, path); }
+
+void TBackup::SetTargetPath(const std::string& path) {
+    if (!files_.FolderExists(path)) throw EProjectError("Target path does not exist");
+    TargetRoot = FullFolderPath(files_, path);
+}
+
+void TBackup::SetSourcePath(const std::string& path) {
+    if (!files_.FolderExists(path)) throw EProjectError("Source path does not exist");
+    SourceRoot = FullFolderPath(files_, path);
+}
+
+void TBackup::SetFileMasks(const std::string& masks) {
+    Masks = masks.empty() ? std::string("*.*;") : masks;
+    // ';' is never a trail byte, so the last byte tells.
+    if (Masks.back() != ';') Masks += ';';
+}
+
+bool TBackup::Execute() {
+    ErrorFlag = false;
+    BackupFolder(SourceRoot);
+    return !ErrorFlag;
+}
+
+std::vector<TBackupEntry> TBackup::List(const std::string& pattern) {
+    std::vector<TBackupEntry> entries;
+    TBackupEntry entry;
+    TFindHandle find(files_, pattern, entry);
+    for (bool more = find.Found(); more; more = find.Next(entry)) {
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+namespace {
+
+// "Ver" and a cleaned version: digits and points only.
+bool IsVersionFolderName(const std::string& name) {
+    if (name.size() < 4 || name.compare(0, 3, "Ver") != 0) return false;
+    return name.find_first_not_of("0123456789.", 3) == std::string::npos;
+}
+
+}  // namespace
+
+void TBackup::BackupFolder(const std::string& folder) {
+    BackupMasks(folder);
+    const std::string excluded = LowerAscii(ExcludedFolder);
+    const std::string target = LowerAscii(TargetRoot);
+    for (const TBackupEntry& entry : List(folder + "*.*")) {
+        const std::uint32_t a = entry.Attributes;
+        if ((a & kFolder) == 0 || (a & (kHidden | kSystem | kReparsePoint)) != 0 || entry.Name.empty() ||
+            entry.Name[0] == '.') {
+            continue;
+        }
+        const std::string sub = folder + entry.Name + "\\";
+        // The version folders of this project, and the one being filled (it
+        // lies in the source when the backup path is the project's parent):
+        // a backup never holds itself.
+        const std::string lower = LowerAscii(sub);
+        if ((!excluded.empty() && lower == excluded) || lower == target) continue;
+        // With the backup path one level above the project, the version
+        // folders lie in the project folder itself: earlier ones stay out too.
+        if (!excluded.empty() && LowerAscii(folder) == excluded && IsVersionFolderName(entry.Name)) continue;
+        CheckLength(sub);
+        BackupFolder(sub);
+    }
+}
+
+void TBackup::BackupMasks(const std::string& folder) {
+    std::string masks = Masks;
+    masks.erase(std::remove(masks.begin(), masks.end(), ' '), masks.end());
+    for (std::size_t cut = masks.find(';'); cut != std::string::npos; cut = masks.find(';')) {
+        const std::string mask = masks.substr(0, cut);
+        masks.erase(0, cut + 1);
+        if (CopyMode == 0) {
+            CopyMatching(folder, mask, false);
+        } else if (CopyMode == 1) {
+            CopyMatching(folder, mask, true);
+        }
+    }
+}
+
+void TBackup::CopyMatching(const std::string& folder, const std::string& mask, bool changedOnly) {
+    // As a listing with these search attributes would filter.
+    const std::uint32_t excluded = ~SearchAttributes & (kHidden | kSystem | kVolumeLabel | kFolder);
+    for (const TBackupEntry& entry : List(folder + mask)) {
+        if ((entry.Attributes & excluded) != 0 || (changedOnly && (entry.Attributes & kArchive) == 0)) {
+            continue;
+        }
+        const std::string source = folder + entry.Name;
+        CheckLength(source);
+        const std::string target = TargetFolderFor(folder) + entry.Name;
+        CheckLength(target);
+        ErrorFlag |= !CopyOneFile(source, target);
+    }
+}
+
+std::string TBackup::TargetFolderFor(const std::string& folder) {
+    const std::string folderThere = TargetRoot + folder.substr(std::min(SourceRoot.size(), folder.size()));
+    ::ForceFolder(files_, folderThere);
+    return FullFolderPath(files_, folderThere);
+}
+
+bool TBackup::CopyOneFile(const std::string& source, const std::string& target) {
+    try {
+        CopyBytes(source, target);
+    } catch (...) {
+        host_.ProcessMessages();
+        throw;
+    }
+    host_.ProcessMessages();
+    return true;
+}
+
+void TBackup::CopyBytes(const std::string& source, const std::string& target) {
+    std::vector<unsigned char> buffer(kChunk);
+    const std::uint32_t attributes = files_.GetAttributes(source);
+    if (attributes != kNoAttributes) {
+        // Lets an earlier copy be replaced: besides read-only, a hidden or
+        // system file refuses to be created anew with normal attributes.
+        files_.SetAttributes(target, attributes & ~(kReadOnly | kHidden | kSystem | kArchive));
+    }
+    // The source first: when it cannot be read, an earlier copy stays as it is.
+    TFileHandle from(files_, files_.OpenRead(source));
+    if (!from.Opened()) RaiseFileError(source);
+    TFileHandle to(files_, files_.CreateWrite(target));
+    if (!to.Opened()) RaiseFileError(source);
+    std::uint64_t left = 0;
+    bool copied = files_.Size(from.Get(), left);
+    while (copied && left > 0) {
+        const std::uint32_t count = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, kChunk));
+        std::uint32_t got = 0;
+        std::uint32_t wrote = 0;
+        copied = files_.Read(from.Get(), buffer.data(), count, got) && got == count &&
+                 files_.Write(to.Get(), buffer.data(), count, wrote) && wrote == count;
+        left -= count;
+    }
+    from.Close();
+    to.Close();
+    if (!copied) {
+        files_.Delete(target);
+        RaiseFileError(source);
+    }
+    if (attributes != kNoAttributes) {
+        // Only the archive bit: read-only, hidden and system stay on the source.
+        files_.SetAttributes(source, attributes & ~kArchive);
+    }
+}
+
+std::string ProjectFolderName(IFolderSystem& folders, const std::string& projectPath) {
+    std::string full = FullFolderPath(folders, projectPath);
+    full.pop_back();  // the backslash FullFolderPath ends with
+    const std::size_t cut = LastSeparator(full);
+    return cut == std::string::npos ? full : full.substr(cut + 1);
+}
+
+std::string VersionFolder(IFolderSystem& folders, const std::string& projectPath, const std::string& version) {
+    return ProjectFolderName(folders, projectPath) + "\\Ver" + version + "\\";
+}
+
+void TProjectBackup::BackupProject(TProject& project) {
+    TBackup backup(files_, project.Host());
+    const std::string backupRoot = FullFolderPath(files_, project.BackupPath());
+    const std::string target = backupRoot + VersionFolder(files_, project.ProjectPath(), project.Version());
+    backup.ExcludedFolder = backupRoot + ProjectFolderName(files_, project.ProjectPath()) + "\\";
+    backup.ForceFolder(target);
+    backup.SetTargetPath(target);
+    backup.SetSourcePath(FullFolderPath(files_, project.ProjectPath()));
+    backup.SetFileMasks(project.BackupFiles());
+    backup.CopyMode = project.SmartBackup() ? 1 : 0;
+    if (!backup.Execute()) {
+        project.AddLogLine(": Error occured in backup");
+        throw EProjectError("WARNING: Error occured in backup");
+    }
+    project.AddLogLine(backup.CopyMode == 0 ? ": Backup successfull" : ": Changed files backed up successfully");
+}
