@@ -8,7 +8,18 @@
 #       (default: build/win32/standin/dfrgstub.exe of this checkout); the .txt
 #       recording stub openstub.exe is taken from the same folder.
 #   wineprefix.sh clone TEMPLATEDIR PREFIXDIR
-#       Copies a prefix made by "create" (faster than creating one).
+#       Makes PREFIXDIR a copy of a prefix made by "create", in about a
+#       second and a few megabytes: the program images and data files that
+#       Windows only loads (see LINKED) are hard links to the template's;
+#       everything else (the registry, .ini files, logs) is copied, as Wine
+#       or a test may write it. Refuses a template whose shared files were
+#       changed since it was made, or one made by another version of Wine
+#       (whose first start would update those files in place).
+#   wineprefix.sh remove PREFIXDIR
+#       Removes a prefix once the case run in it has passed (callers keep a
+#       failed case's prefix by not calling this). With QUENDRO_KEEP_PREFIXES
+#       set (to anything but 0) it keeps every prefix instead. Keeps it and
+#       exits 1 if the case changed a file it shares with the template.
 #   wineprefix.sh run PREFIXDIR [--out BASE] -- PROGRAM [ARGS...]
 #       Runs PROGRAM on a display of its own (xvfb-run -a, so several prefixes
 #       can run at once) with LANG=ja_JP.UTF-8 and WINEPREFIX=PREFIXDIR, then
@@ -34,6 +45,7 @@ set -eu
 usage() {
     echo "usage: $0 create PREFIXDIR [STANDIN_EXE]" >&2
     echo "       $0 clone TEMPLATEDIR PREFIXDIR" >&2
+    echo "       $0 remove PREFIXDIR" >&2
     echo "       $0 run PREFIXDIR [--out BASE] -- PROGRAM [ARGS...]" >&2
     exit 2
 }
@@ -66,6 +78,41 @@ refuse_home_prefix() {
 export LANG=ja_JP.UTF-8
 export LC_ALL=ja_JP.UTF-8
 export WINEDEBUG=${WINEDEBUG:--all}
+
+# The files a clone shares with its template by hard link. Wine maps them
+# and never writes them; it replaces the registry files (a new file renamed
+# over the old). Across a whole test run only system.reg and user.reg of a
+# prefix changed.
+LINKED='dll exe drv sys ocx cpl acm ax tlb nls vxd ds msstyles com mod icm ttf ttc fon'
+
+# Written by "create" once the template is complete: a shared file newer
+# than this one was changed in place through some clone.
+MADE=.quendro-made
+
+# find DIR -type f, then NOT (or nothing) and the names in LINKED, then ARGS.
+find_linked() {
+    dir=$1 not=$2 found=
+    shift 2
+    names=
+    for ext in $LINKED; do
+        names="$names${names:+ -o} -iname *.$ext"
+    done
+    # Word splitting of $names is wanted; no name contains a space, and
+    # globbing is off so the patterns reach find as they are.
+    set -f
+    # shellcheck disable=SC2086
+    find "$dir" -type f $not \( $names \) "$@" || found=$?
+    set +f
+    return "${found:-0}"
+}
+
+# Lists the files of PREFIXDIR in LINKED written since its template was
+# made (ARGS narrow it, e.g. to files still shared).
+changed_shared() {
+    dir=$1
+    shift
+    find_linked "$dir" "" -newer "$dir/$MADE" "$@" -print
+}
 
 # Runs "$@" (host commands) on a fresh virtual display.
 on_display() {
@@ -154,6 +201,7 @@ EOF
     else
         cmd_run "$prefix" --out "$prefix/warmup" -- cmd.exe /c exit 0
     fi
+    touch "$prefix/$MADE"
 }
 
 cmd_clone() {
@@ -162,9 +210,61 @@ cmd_clone() {
     prefix=$(abspath "$2")
     refuse_home_prefix "$prefix"
     [ -f "$template/system.reg" ] || { echo "$0: $template is not a prefix" >&2; exit 2; }
+    changed=
+    if [ -f "$template/$MADE" ]; then
+        changed=$(changed_shared "$template" | head -n 3)
+    else
+        echo "$0: warning: $template predates the check of shared files; make it again" >&2
+    fi
+    if [ -n "$changed" ]; then
+        printf '%s: files of %s were changed in place through a clone; make it again:\n%s\n' \
+            "$0" "$template" "$changed" >&2
+        exit 2
+    fi
+    # A Wine other than the template's would update the prefix on its first
+    # start, rewriting the shared files.
+    inf=$(dirname "$(command -v wine)")/../share/wine/wine.inf
+    stamp=$(head -n 1 "$template/.update-timestamp" 2>/dev/null || true)
+    case $stamp in
+        "" | *[!0-9]*) ;;  # no stamp, or updates disabled
+        *)
+            if [ -f "$inf" ] && [ "$stamp" != "$(stat -c %Y "$inf")" ]; then
+                echo "$0: $template was made by another version of Wine; make it again" >&2
+                exit 2
+            fi
+            ;;
+    esac
     rm -rf "$prefix"
     mkdir -p "$(dirname "$prefix")"
-    cp -a "$template" "$prefix"
+    if cp -a --link "$template" "$prefix" 2>/dev/null; then
+        # Break the links of everything Wine or a test may write.
+        find_linked "$prefix" ! -exec sh -c '
+            for f; do cp -p "$f" "$f.copy" && mv -f "$f.copy" "$f" || exit 1; done' sh {} +
+    else
+        # No hard links across file systems: a full copy.
+        rm -rf "$prefix"
+        cp -a "$template" "$prefix"
+    fi
+}
+
+cmd_remove() {
+    [ $# -eq 1 ] || usage
+    prefix=$(abspath "$1")
+    refuse_home_prefix "$prefix"
+    [ -d "$prefix" ] || exit 0
+    [ -f "$prefix/system.reg" ] || { echo "$0: $prefix is not a prefix" >&2; exit 2; }
+    if [ -f "$prefix/$MADE" ]; then
+        changed=$(changed_shared "$prefix" -links +1 | head -n 3)
+        if [ -n "$changed" ]; then
+            printf '%s: the case changed files it shares with its template (kept %s):\n%s\n' \
+                "$0" "$prefix" "$changed" >&2
+            exit 1
+        fi
+    fi
+    case ${QUENDRO_KEEP_PREFIXES:-0} in
+        0) rm -rf "$prefix" ;;
+        *) echo "$0: keeping $prefix (QUENDRO_KEEP_PREFIXES)" >&2 ;;
+    esac
 }
 
 cmd_run() {
@@ -209,6 +309,7 @@ shift
 case $command in
     create) cmd_create "$@" ;;
     clone) cmd_clone "$@" ;;
+    remove) cmd_remove "$@" ;;
     run) cmd_run "$@" ;;
     *) usage ;;
 esac

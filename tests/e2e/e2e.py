@@ -4,8 +4,9 @@
     e2e.py template --build DIR ...     make the template prefix
     e2e.py group NAME --build DIR ...   run one group of cases in a copy of it
 
-A group runs in a prefix of its own, on a display of its own
-(scripts/wineprefix.sh run), so groups can run in parallel. Every case copies
+A group runs in a prefix of its own (a clone of the template, removed when
+the group passed), on a display of its own (scripts/wineprefix.sh run), so
+groups can run in parallel. Every case copies
 quendro.exe into a fresh folder (log.txt lives beside it), runs it with the
 case's arguments and stand-in behaviour, and compares the whole log.txt with
 the expected bytes (only the timestamps of the new block are masked), the
@@ -24,7 +25,11 @@ import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
-WINEPREFIX_SH = os.path.join(ROOT, "scripts", "wineprefix.sh")
+sys.path.insert(0, os.path.join(ROOT, "scripts"))
+
+import wineprefix  # noqa: E402
+
+WINEPREFIX_SH = wineprefix.SCRIPT
 
 # --- expected texts -------------------------------------------------------
 
@@ -604,8 +609,7 @@ def cmd_group(opts):
     opts.passthrough = ["--build", opts.build, "--quendro", opts.quendro,
                         "--standin", opts.standin, "--helper", opts.helper]
     start = time.time()
-    rc = sh([WINEPREFIX_SH, "clone", template_dir(opts), prefix],
-            os.path.join(logs, opts.name + "-clone.log"))
+    rc = wineprefix.clone(template_dir(opts), prefix, os.path.join(logs, opts.name + "-clone.log"))
     if rc:
         print("cannot copy the template prefix; was e2e_prefix_template run?")
         return rc
@@ -619,7 +623,8 @@ def cmd_group(opts):
             return rc
     print("prefix ready in %.1f s" % (time.time() - start), flush=True)
     inner = [sys.executable, os.path.abspath(__file__), "inside", opts.name] + opts.passthrough
-    return subprocess.call([WINEPREFIX_SH, "run", prefix, "--"] + inner, stdin=subprocess.DEVNULL)
+    rc = subprocess.call([WINEPREFIX_SH, "run", prefix, "--"] + inner, stdin=subprocess.DEVNULL)
+    return wineprefix.finish(prefix, rc)
 
 
 def cmd_inside(opts):

@@ -17,5 +17,6 @@ sh "$wineprefix" run "$prefix" --out "$bin/label" -- "$exe" || status=$?
 # The program reports in code page 932.
 iconv -f CP932 -t UTF-8 "$bin/label.out" 2>/dev/null || cat "$bin/label.out"
 echo "exit code $status"
-rm -rf "$prefix"
+# A failed case keeps its prefix for a look.
+[ $status -ne 0 ] || sh "$wineprefix" remove "$prefix" || status=$?
 exit $status

@@ -1,6 +1,8 @@
 #!/bin/sh
 # Runs the version read-back program under Wine, in a Windows 2000 prefix of
-# its own inside the build folder (made on the first run, then reused).
+# its own inside the build folder (made when missing; removed when the case
+# passed, kept for a look or a rerun when it failed or QUENDRO_KEEP_PREFIXES
+# is set).
 #   run-readback.sh PROGRAM.exe BUILDFOLDER WINEPREFIX_SCRIPT
 set -eu
 exe=$1
@@ -31,4 +33,5 @@ sh "$wineprefix" run "$prefix" --out "$work/readback" -- "$exe" \
 # The program reports in code page 932.
 iconv -f CP932 -t UTF-8 "$work/readback.out" 2>/dev/null || cat "$work/readback.out"
 echo "exit code $status"
+[ $status -ne 0 ] || sh "$wineprefix" remove "$prefix" || status=$?
 exit $status

@@ -27,6 +27,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(os.path.dirname(HERE), "e2e"))
 
 import e2e  # noqa: E402
+import wineprefix  # noqa: E402  (scripts/, on the path through e2e)
 from e2e import (BY_HAND, COMPLETED, CONTINUE, IS, NORMAL, NOT_CONTROLLED, OLD_LOG,  # noqa: E402
                  OLD_LOG_RESAVED, PRESS, RUNNING, STARTED, STAMP_RE, Wine, block, left_open,
                  mask, normal_console, parse_console_record, read, started, wait_for,
@@ -696,13 +697,13 @@ def cmd_group(opts):
     prefix = os.path.join(opts.build, "window", "prefix-" + opts.name)
     logs = os.path.join(opts.build, "window", "logs")
     os.makedirs(logs, exist_ok=True)
-    rc = e2e.sh([e2e.WINEPREFIX_SH, "clone", e2e.template_dir(opts), prefix],
-                os.path.join(logs, opts.name + "-clone.log"))
+    rc = wineprefix.clone(e2e.template_dir(opts), prefix, os.path.join(logs, opts.name + "-clone.log"))
     if rc:
         print("cannot copy the template prefix; was e2e_prefix_template run?")
         return rc
     inner = [sys.executable, os.path.abspath(__file__), "inside", opts.name] + opts.passthrough
-    return subprocess.call([e2e.WINEPREFIX_SH, "run", prefix, "--"] + inner, stdin=subprocess.DEVNULL)
+    rc = subprocess.call([wineprefix.SCRIPT, "run", prefix, "--"] + inner, stdin=subprocess.DEVNULL)
+    return wineprefix.finish(prefix, rc)
 
 
 def cmd_inside(opts):
