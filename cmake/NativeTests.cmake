@@ -25,3 +25,9 @@ add_subdirectory(tests/resources)
 if(NOT QUENDRO_SANITIZE)
     add_subdirectory(bench)
 endif()
+
+# The help file's compiler and its tests.
+add_subdirectory(tools/helpc)
+if(EXISTS ${CMAKE_SOURCE_DIR}/tests/help/CMakeLists.txt)
+    add_subdirectory(tests/help)
+endif()

@@ -108,3 +108,9 @@ endif()
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/designer-wine/CMakeLists.txt)
     add_subdirectory(tests/designer-wine)
 endif()
+
+# The help file DAVIRAZ.OVA and DAVIRAZ.CNT beside quendro.exe, and its Wine tests.
+add_subdirectory(tools/helpc)
+if(EXISTS ${CMAKE_SOURCE_DIR}/tests/help-wine/CMakeLists.txt)
+    add_subdirectory(tests/help-wine)
+endif()

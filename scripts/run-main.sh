@@ -18,6 +18,9 @@ mkdir -p "$work/app"
 echo "Creating the Windows 2000 test prefix..."
 "$root/scripts/wineprefix.sh" create "$work/prefix" >/dev/null
 cp "$root/build/win32/quendro.exe" "$work/app/"
+# The help file beside the exe; the help viewer finds it through the
+# current folder, so window mode starts in that folder.
+cp "$root/build/win32/DAVIRAZ.OVA" "$root/build/win32/DAVIRAZ.CNT" "$work/app/"
 : > "$work/standin-map.txt"   # no lines: every drive's console behaves normally
 export QUENDRO_STANDIN_MAP="$(printf 'Z:%s' "$work/standin-map.txt" | sed 's|/|\\|g')"
 export QUENDRO_STANDIN_RECORD="$(printf 'Z:%s' "$work/standin-record.txt" | sed 's|/|\\|g')"
@@ -26,14 +29,15 @@ if [ "${1:-}" = "--window" ]; then
     if [ -n "${DISPLAY:-}" ]; then
         echo "Opening the window on $DISPLAY; close it to end."
         set +e
-        WINEPREFIX="$work/prefix" LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 WINEDEBUG=-all \
-            wine "$work/app/quendro.exe" >"$work/quendro.out" 2>"$work/quendro.err"
+        (cd "$work/app" && WINEPREFIX="$work/prefix" LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 WINEDEBUG=-all \
+            wine "$work/app/quendro.exe" >"$work/quendro.out" 2>"$work/quendro.err")
         code=$?
         WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null || true
     else
         shot="$work/window.png"
         cat > "$work/shot.sh" <<SHOT
 #!/bin/sh
+cd "$work/app"
 wine "$work/app/quendro.exe" >"$work/quendro.out" 2>"$work/quendro.err" &
 sleep 8
 import -window root "$shot"
