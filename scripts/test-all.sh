@@ -1,6 +1,7 @@
 #!/bin/sh
 # Sets up the machine, builds everything and runs every test: the native unit
-# tests, the same under ASan+UBSan, and the Wine end-to-end tests.
+# tests, the same under ASan+UBSan, the fuzz targets over their corpora, and
+# the Wine end-to-end tests.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
@@ -16,6 +17,7 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 run "native unit tests" ctest --test-dir "$root/build/native" --output-on-failure -j 2
 run "native unit tests under ASan+UBSan" ctest --test-dir "$root/build/asan" --output-on-failure -j 2
+run "fuzz targets over their corpora" "$root/scripts/fuzz.sh" --check
 run "end-to-end tests under Wine" ctest --test-dir "$root/build/win32" --output-on-failure -j 4 --timeout 900
 [ $status -eq 0 ] && echo "ALL TESTS PASSED" || echo "SOME TESTS FAILED"
 exit $status

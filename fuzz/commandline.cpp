@@ -1,0 +1,134 @@
+// The command-line grammar on any argument lists. Input: four bytes of fixed
+// drives and four of failing drives (bit 0 is A:), then the arguments, each
+// ended by a NUL (an argument can hold none).
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "FakeFiles.h"
+#include "FakeShutdown.h"
+#include "FuzzCheck.h"
+#include "app/CommandLine.h"
+#include "run/RunLog.h"
+
+namespace {
+
+const std::string kPath = "Z:\\q\\log.txt";
+
+class StillClock : public ILogClock {
+public:
+    LocalDateTime Now() override { return {2001, 10, 28, 3, 0, 0}; }
+    std::string DateSeparator() override { return "/"; }
+    std::string TimeSeparator() override { return ":"; }
+};
+
+bool InMask(std::uint32_t mask, char letter) {
+    return letter >= 'A' && letter <= 'Z' && (mask >> (letter - 'A') & 1u) != 0;
+}
+
+// Code page 932 aware, like CharUpperBuffA: trail bytes stay as they are.
+std::string UpperCase(const std::string& text) {
+    std::string out = text;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(out[i]);
+        if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
+            ++i;
+        } else if (c >= 'a' && c <= 'z') {
+            out[i] = static_cast<char>(c - 32);
+        }
+    }
+    return out;
+}
+
+std::string Done(char letter) { return std::string{letter, ':'} + "　デフラグを完了しました。"; }
+
+class Host : public ICommandLineHost {
+public:
+    std::uint32_t fixed = 0, failing = 0;
+    std::string defragged;
+    FakeFiles files;
+    FakeShutdown shutdown;
+    StillClock clock;
+
+    std::string UpperCase(const std::string& text) override { return ::UpperCase(text); }
+    unsigned DriveType(const std::string& root) override {
+        FUZZ_CHECK(root.size() == 3 && root[0] >= 'A' && root[0] <= 'Z' && root.substr(1) == ":\\");
+        return InMask(fixed, root[0]) ? 3 : 1;
+    }
+    bool DefragDrive(char letter, TRunLog& log) override {
+        defragged += letter;
+        if (InMask(failing, letter)) return false;
+        AddLogLine(log, Done(letter));
+        return true;
+    }
+    ILogFiles& Files() override { return files; }
+    ILogClock& Clock() override { return clock; }
+    IShutdownApi& ShutdownApi() override { return shutdown; }
+};
+
+std::uint32_t Mask(const std::uint8_t* data, std::size_t size, std::size_t at) {
+    std::uint32_t mask = 0;
+    for (std::size_t i = 0; i < 4 && at + i < size; ++i) mask |= static_cast<std::uint32_t>(data[at + i]) << (8 * i);
+    return mask;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    Host host;
+    host.fixed = Mask(data, size, 0);
+    host.failing = Mask(data, size, 4);
+    std::vector<std::string> args;
+    std::string arg;
+    for (std::size_t i = 8; i < size; ++i) {
+        if (data[i] == 0) {
+            args.push_back(arg);
+            arg.clear();
+        } else {
+            arg += static_cast<char>(data[i]);
+        }
+    }
+
+    RunCommandLine(host, args, kPath);
+
+    // What the run must have done: each argument's outcome in turn, the
+    // first failure ending the run unless /E stands anywhere.
+    bool goOn = false, powerOff = false;
+    for (const std::string& a : args) {
+        goOn = goOn || UpperCase(a) == "/E";
+        powerOff = powerOff || UpperCase(a) == "/S";
+    }
+    TRunLog expected(host.clock);
+    AppendRunHeader(expected);
+    std::string defragged;
+    for (const std::string& a : args) {
+        const std::string s = UpperCase(a);
+        std::string failure;
+        if (s == "/E" || s == "/S") continue;
+        if (s.size() == 2 && s[0] >= 'A' && s[0] <= 'Z' && s[1] == ':') {
+            if (!InMask(host.fixed, s[0])) {
+                failure = s + "　ドライブが存在しないかデフラグできません。";
+            } else {
+                defragged += s[0];
+                if (!InMask(host.failing, s[0])) {
+                    AddLogLine(expected, Done(s[0]));
+                    continue;
+                }
+                failure = s + "　正しく実行できませんでした。";
+            }
+        } else {
+            failure = "引数が不正です。（" + s + "）";
+        }
+        AddLogLine(expected, failure);
+        AddLogLine(expected, goOn ? "エラーが発生しましたが続行します。" : "エラーが発生したため処理を中止しました。");
+        if (!goOn) break;
+    }
+    AppendEndOfRun(expected);
+
+    FUZZ_CHECK(host.defragged == defragged);
+    FUZZ_CHECK(host.files.files.size() == 1);
+    FUZZ_CHECK(host.files.files.at(kPath) == expected.Image());
+    FUZZ_CHECK(host.shutdown.calls.empty() != powerOff);
+    return 0;
+}
