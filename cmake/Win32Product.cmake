@@ -114,3 +114,9 @@ add_subdirectory(tools/helpc)
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/help-wine/CMakeLists.txt)
     add_subdirectory(tests/help-wine)
 endif()
+
+# The release's build tools and stand-in (scripts/release.sh), and its Wine tests.
+add_subdirectory(installer)
+if(EXISTS ${CMAKE_SOURCE_DIR}/tests/release-wine/CMakeLists.txt)
+    add_subdirectory(tests/release-wine)
+endif()

@@ -5,7 +5,7 @@ set -eu
 
 PACKAGES="cmake make g++ python3 g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 \
 wine wine32:i386 xvfb xauth x11-apps imagemagick locales fonts-ipafont-gothic \
-googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev"
+googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev nsis 7zip"
 
 missing=""
 for p in $PACKAGES; do

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Sets up the machine, builds everything and runs every test: the native unit
 # tests, the same under ASan+UBSan, the fuzz targets over their corpora, and
-# the Wine end-to-end tests.
+# the Wine end-to-end tests, which include the release's: the release is built
+# into dist/ once, before them.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
@@ -18,6 +19,9 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 run "native unit tests" ctest --test-dir "$root/build/native" --output-on-failure -j 2
 run "native unit tests under ASan+UBSan" ctest --test-dir "$root/build/asan" --output-on-failure -j 2
 run "fuzz targets over their corpora" "$root/scripts/fuzz.sh" --check
+run "release into dist/" "$root/scripts/release.sh"
+# The release tests fail, rather than skip, without a release of this build.
+export QUENDRO_RELEASE_REQUIRED=1
 run "end-to-end tests under Wine" ctest --test-dir "$root/build/win32" --output-on-failure -j 4 --timeout 900
 [ $status -eq 0 ] && echo "ALL TESTS PASSED" || echo "SOME TESTS FAILED"
 exit $status
