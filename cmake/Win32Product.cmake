@@ -115,6 +115,9 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/tests/help-wine/CMakeLists.txt)
     add_subdirectory(tests/help-wine)
 endif()
 
+# The backup benchmark's Win32 programs (scripts/bench-backup.sh).
+add_subdirectory(bench)
+
 # The release's build tools and stand-in (scripts/release.sh), and its Wine tests.
 add_subdirectory(installer)
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/release-wine/CMakeLists.txt)

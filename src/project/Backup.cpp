@@ -57,6 +57,12 @@ std::string NameOf(const std::string& path) {
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
+// A folder path without its closing backslash (a real one, not the trail byte of "表").
+std::string WithoutBackslash(const std::string& path) {
+    const std::size_t cut = LastSeparator(path);
+    return cut != std::string::npos && cut + 1 == path.size() && path[cut] == '\\' ? path.substr(0, cut) : path;
+}
+
 void CheckLength(const std::string& path) {
     if (path.size() > kLongestPath) throw EProjectError("Path too long: \"" + path + "\"");
 }
@@ -70,7 +76,11 @@ void CheckLength(const std::string& path) {
 
 TBackup::TBackup(IBackupFiles& files, IProjectHost& host) : files_(files), host_(host) {}
 
-void TBackup::ForceFolder(const std::string& path) { ::ForceFolder(files_, path); }
+void TBackup::ForceFolder(const std::string& path) {
+    const bool existed = files_.FolderExists(WithoutBackslash(path));
+    ::ForceFolder(files_, path);
+    if (!existed && files_.FolderExists(WithoutBackslash(path))) madeFolder_ = LowerAscii(FullFolderPath(files_, path));
+}
 
 void TBackup::SetTargetPath(const std::string& path) {
     if (!files_.FolderExists(path)) throw EProjectError("Target path does not exist");
@@ -90,6 +100,7 @@ void TBackup::SetFileMasks(const std::string& masks) {
 
 bool TBackup::Execute() {
     ErrorFlag = false;
+    lastSourceFolder_.clear();
     BackupFolder(SourceRoot);
     return !ErrorFlag;
 }
@@ -163,19 +174,25 @@ void TBackup::CopyMatching(const std::string& folder, const std::string& mask, b
         CheckLength(source);
         const std::string target = TargetFolderFor(folder) + entry.Name;
         CheckLength(target);
-        ErrorFlag |= !CopyOneFile(source, target);
+        ErrorFlag |= !CopyOneFile(source, target, !lastTargetMade_);
     }
 }
 
 std::string TBackup::TargetFolderFor(const std::string& folder) {
+    // Once for the files of one folder (they are copied one after another).
+    if (!lastSourceFolder_.empty() && folder == lastSourceFolder_) return lastTargetFolder_;
     const std::string folderThere = TargetRoot + folder.substr(std::min(SourceRoot.size(), folder.size()));
+    const bool existed = files_.FolderExists(WithoutBackslash(folderThere));
     ::ForceFolder(files_, folderThere);
-    return FullFolderPath(files_, folderThere);
+    lastTargetFolder_ = FullFolderPath(files_, folderThere);
+    lastTargetMade_ = !existed || LowerAscii(lastTargetFolder_) == madeFolder_;
+    lastSourceFolder_ = folder;
+    return lastTargetFolder_;
 }
 
-bool TBackup::CopyOneFile(const std::string& source, const std::string& target) {
+bool TBackup::CopyOneFile(const std::string& source, const std::string& target, bool earlierPossible) {
     try {
-        CopyBytes(source, target);
+        CopyBytes(source, target, earlierPossible);
     } catch (...) {
         host_.ProcessMessages();
         throw;
@@ -184,17 +201,21 @@ bool TBackup::CopyOneFile(const std::string& source, const std::string& target) 
     return true;
 }
 
-void TBackup::CopyBytes(const std::string& source, const std::string& target) {
+void TBackup::CopyBytes(const std::string& source, const std::string& target, bool earlierPossible) {
     std::vector<unsigned char> buffer(kChunk);
     const std::uint32_t attributes = files_.GetAttributes(source);
-    if (attributes != kNoAttributes) {
-        // Lets an earlier copy be replaced: besides read-only, a hidden or
-        // system file refuses to be created anew with normal attributes.
-        files_.SetAttributes(target, attributes & ~(kReadOnly | kHidden | kSystem | kArchive));
-    }
-    // The source first: when it cannot be read, an earlier copy stays as it is.
+    // The source first: when it cannot be read, an earlier copy stays as it
+    // is, attributes included.
     TFileHandle from(files_, files_.OpenRead(source));
     if (!from.Opened()) RaiseFileError(source);
+    if (attributes != kNoAttributes && earlierPossible) {
+        // Lets an earlier copy be replaced: besides read-only, a hidden or
+        // system file refuses to be created anew with normal attributes (and
+        // under Wine, which allows it, the copy would keep them). Not in a
+        // folder this backup made: under Wine a call on a missing file scans
+        // its folder, which cost about a tenth of a backup's time.
+        files_.SetAttributes(target, attributes & ~(kReadOnly | kHidden | kSystem | kArchive));
+    }
     TFileHandle to(files_, files_.CreateWrite(target));
     if (!to.Opened()) RaiseFileError(source);
     std::uint64_t left = 0;

@@ -41,12 +41,19 @@ private:
     void BackupMasks(const std::string& folder);
     void CopyMatching(const std::string& folder, const std::string& mask, bool changedOnly);
     std::string TargetFolderFor(const std::string& folder);
-    bool CopyOneFile(const std::string& source, const std::string& target);
-    void CopyBytes(const std::string& source, const std::string& target);
+    bool CopyOneFile(const std::string& source, const std::string& target, bool earlierPossible);
+    void CopyBytes(const std::string& source, const std::string& target, bool earlierPossible);
     std::vector<TBackupEntry> List(const std::string& pattern);
 
     IBackupFiles& files_;
     IProjectHost& host_;
+    // The folder ForceFolder made (lower-cased, with its backslash), if any.
+    std::string madeFolder_;
+    // The target folder of the source folder whose files are being copied,
+    // and whether this backup made it (then it holds no earlier copy).
+    std::string lastSourceFolder_;
+    std::string lastTargetFolder_;
+    bool lastTargetMade_ = false;
 };
 
 // The folder under the backup path that holds this project's version folders

@@ -9,6 +9,10 @@
 //   resread --now [Y M D h m s]...
 //                               the local time (or each given one) as the
 //                               GetDateFormatA short date, blank, GetTimeFormatA
+//   resread --attrib PATH[=HEX]...
+//                               sets the attributes of each PATH given with
+//                               =HEX (SetFileAttributesA), then prints
+//                               "PATH=HEX" as GetFileAttributesA reads them
 // Exit 0 when everything could be read, 1 otherwise, 2 for bad usage.
 #include "project/FormDescription.h"
 #include "project/VersionInfo.h"
@@ -190,15 +194,38 @@ int Now(const std::vector<std::string>& numbers) {
     return rc;
 }
 
+int Attrib(const std::vector<std::string>& args) {
+    int rc = 0;
+    for (const std::string& arg : args) {
+        const std::size_t equals = arg.find('=');  // never a trail byte
+        const std::string path = arg.substr(0, equals);
+        if (equals != std::string::npos &&
+            !SetFileAttributesA(path.c_str(), std::strtoul(arg.c_str() + equals + 1, nullptr, 16))) {
+            rc = Fail("cannot set the attributes of " + AnsiToUtf8(path));
+            continue;
+        }
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            rc = Fail("cannot read the attributes of " + AnsiToUtf8(path));
+            continue;
+        }
+        std::printf("%s=%lX\n", AnsiToUtf8(path).c_str(), attributes);
+    }
+    return rc;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string> a(argv + 1, argv + argc);
     if (a.size() == 3 && a[0] == "--descr") return Descr(a[1], a[2]);
+    if (!a.empty() && a[0] == "--attrib") return Attrib(std::vector<std::string>(a.begin() + 1, a.end()));
     if (!a.empty() && a[0] == "--now" && a.size() % 6 == 1)
         return Now(std::vector<std::string>(a.begin() + 1, a.end()));
     if (a.size() != 1 || a[0].empty() || a[0][0] == '-') {
-        std::fputs("usage: resread FILE.res|FILE.exe | --descr EXE DFM | --now [Y M D h m s]...\n", stderr);
+        std::fputs("usage: resread FILE.res|FILE.exe | --descr EXE DFM | --now [Y M D h m s]...\n"
+                   "       resread --attrib PATH[=HEX]...\n",
+                   stderr);
         return 2;
     }
     const std::string& f = a[0];

@@ -122,6 +122,47 @@ TEST(BackupAttributes, OnlyTheArchiveBitOfTheSourceIsCleared) {
     }
 }
 
+// Under Wine a call on a missing file scans its folder: where the backup made
+// the folder, no earlier copy can be in the way, and none is asked about.
+TEST(BackupAttributes, FoldersTheBackupMadeAreNotSearchedForEarlierCopies) {
+    struct Case {
+        const char* name;
+        const char* folder;  // there before
+        bool copies;         // protected earlier copies of both files
+        int calls;           // attribute calls on target paths
+    } cases[] = {
+        {"version folder made", nullptr, false, 0},
+        {"version folder there", "C:\\Bak\\Ver", false, 1},
+        {"protected copies there", nullptr, true, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeBackupFiles files;
+        FakeProjectHost host;
+        files.AddFile("C:\\Src\\a.pas", "new a");
+        files.AddFile("C:\\Src\\Sub\\b.pas", "new b");
+        files.AddFolder("C:\\Bak");
+        if (c.folder) files.AddFolder(c.folder);
+        if (c.copies) {
+            files.AddFile("C:\\Bak\\Ver\\a.pas", "old", 0x07);
+            files.AddFile("C:\\Bak\\Ver\\Sub\\b.pas", "old", 0x07);
+        }
+        TBackup backup(files, host);
+        backup.ForceFolder("C:\\Bak\\Ver\\");
+        backup.SetTargetPath("C:\\Bak\\Ver\\");
+        backup.SetSourcePath("C:\\Src");
+        backup.SetFileMasks("*.pas");
+        files.attributeCalls.clear();
+        EXPECT_TRUE(backup.Execute());
+        int calls = 0;
+        for (const std::string& path : files.attributeCalls) calls += path.compare(0, 7, "C:\\Bak\\") == 0;
+        EXPECT_EQ(calls, c.calls);
+        EXPECT_EQ(files.Content("C:\\Bak\\Ver\\a.pas"), "new a");
+        EXPECT_EQ(files.Content("C:\\Bak\\Ver\\Sub\\b.pas"), "new b");
+        EXPECT_EQ(files.GetAttributes("C:\\Bak\\Ver\\Sub\\b.pas"), 0x20u);
+    }
+}
+
 TEST(BackupErrors, AFailedFileStopsTheBackup) {
     using F = FakeBackupFiles;
     const std::string source = "C:\\Src\\ソ表.PAS", target = "C:\\Bak\\ソ表.PAS";
@@ -131,14 +172,15 @@ TEST(BackupErrors, AFailedFileStopsTheBackup) {
         bool atTarget;
         std::uint64_t at;
         bool earlierStays;
+        std::uint32_t earlierAttributes;  // of a read-only earlier copy that stays
     } cases[] = {
-        {"source held open", F::kLocked, false, 0, true},
-        {"target not created", F::kRefuseCreate, true, 0, true},
-        {"read fails", F::kReadFails, false, 70000, false},
-        {"read short", F::kReadShort, false, 70000, false},
-        {"read short by the last byte", F::kReadShort, false, 99999, false},
-        {"write fails", F::kWriteFails, true, 70000, false},
-        {"write short", F::kWriteShort, true, 65519, false},
+        {"source held open", F::kLocked, false, 0, true, 0x01},
+        {"target not created", F::kRefuseCreate, true, 0, true, 0x80},
+        {"read fails", F::kReadFails, false, 70000, false, 0},
+        {"read short", F::kReadShort, false, 70000, false, 0},
+        {"read short by the last byte", F::kReadShort, false, 99999, false, 0},
+        {"write fails", F::kWriteFails, true, 70000, false, 0},
+        {"write short", F::kWriteShort, true, 65519, false, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -146,13 +188,16 @@ TEST(BackupErrors, AFailedFileStopsTheBackup) {
         r.files.AddFile("C:\\Src\\a.pas", "first");
         r.files.AddFile(source, std::string(100000, 'x'));
         r.files.AddFile("C:\\Src\\c.pas", "last");
-        r.files.AddFile(target, "earlier copy", 0);
+        r.files.AddFile(target, "earlier copy", 0x01);
         r.files.faults[c.atTarget ? target : source] = {c.fault, c.at};
         EXPECT_EQ(r.Run("*.pas"), FileError("ソ表.pas"));
         EXPECT_EQ(r.files.Content("C:\\Bak\\a.pas"), "first");
         EXPECT_EQ(r.files.GetAttributes("C:\\Src\\a.pas"), 0x80u);
         EXPECT_EQ(r.files.GetAttributes(source), 0x20u);
         EXPECT_EQ(r.files.Content(target), c.earlierStays ? "earlier copy" : "<none>");
+        if (c.earlierStays) {
+            EXPECT_EQ(r.files.GetAttributes(target), c.earlierAttributes);
+        }
         EXPECT_FALSE(r.files.Find("C:\\Bak\\c.pas"));
         EXPECT_EQ(r.files.GetAttributes("C:\\Src\\c.pas"), 0x20u);
         EXPECT_EQ(r.host.processed, 2);

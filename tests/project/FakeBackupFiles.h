@@ -35,6 +35,7 @@ public:
     std::vector<Node> nodes;
     std::map<std::string, std::pair<Fault, std::uint64_t>> faults;  // by path in any case: fault, at byte
     std::vector<std::string> createdFiles;
+    std::vector<std::string> attributeCalls;  // the paths, in order
 
     FakeBackupFiles() { nodes.push_back({"C:", true, 0x10}); }
 
@@ -135,10 +136,12 @@ public:
     void FindClose(TBackupHandle find) override { EXPECT_EQ(finds_.erase(find), 1u) << "closed twice"; }
 
     std::uint32_t GetAttributes(const std::string& path) override {
+        attributeCalls.push_back(path);
         Node* n = Find(path);
         return !n ? kNoAttributes : n->attributes ? n->attributes : 0x80;
     }
     bool SetAttributes(const std::string& path, std::uint32_t attributes) override {
+        attributeCalls.push_back(path);
         Node* n = Find(path);
         if (n) n->attributes = attributes == 0x80 ? 0 : attributes;
         return n != nullptr;
