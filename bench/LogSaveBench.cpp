@@ -1,7 +1,9 @@
 // One run's log handling on a 64 MiB log.txt (load, header, 20 lines,
 // end-of-run line, save) against a plain copy of the same file, both flushed
 // to disk. Prints the median times and their ratio.
+#include <dirent.h>
 #include <fcntl.h>
+#include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,6 +32,7 @@ public:
         struct stat st;
         bool ok = ::fstat(fd, &st) == 0;
         if (ok) {
+            bytes.reserve(static_cast<std::size_t>(st.st_size) + 64 * 1024);  // as the product's reader
             bytes.resize(static_cast<std::size_t>(st.st_size));
             std::size_t done = 0;
             while (ok && done < bytes.size()) {
@@ -61,6 +64,20 @@ public:
         return ::rename(source.c_str(), target.c_str()) == 0;
     }
     bool Remove(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
+    bool ListFiles(const std::string& folder, const std::string& pattern,
+                   std::vector<std::string>& names) override {
+        names.clear();
+        DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+        if (!dir) return false;
+        while (const dirent* entry = ::readdir(dir)) {
+            struct stat st;
+            if (::fnmatch(pattern.c_str(), entry->d_name, FNM_CASEFOLD) == 0 &&
+                ::stat((folder + entry->d_name).c_str(), &st) == 0 && S_ISREG(st.st_mode))
+                names.push_back(entry->d_name);
+        }
+        ::closedir(dir);
+        return true;
+    }
 
     static bool WriteAll(int fd, const std::string& bytes) {
         std::size_t done = 0;

@@ -25,6 +25,22 @@ std::string Pad(int value, int width) {
     return buf;
 }
 
+// "qlg" and one to four hex digits, then ".tmp": the names GetTempFileNameA
+// gives the save's temporary files.
+bool IsSaveTempName(const std::string& name) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    const auto hasAt = [&](std::size_t at, const char* text) {
+        for (std::size_t i = 0; text[i]; ++i)
+            if (at + i >= name.size() || lower(name[at + i]) != text[i]) return false;
+        return true;
+    };
+    if (name.size() < 8 || name.size() > 11 || !hasAt(0, "qlg") || !hasAt(name.size() - 4, ".tmp"))
+        return false;
+    for (std::size_t i = 3; i < name.size() - 4; ++i)
+        if (!std::strchr("0123456789abcdef", lower(name[i])) || name[i] == '\0') return false;
+    return true;
+}
+
 std::string FolderOf(const std::string& path) {
     const std::string::size_type at = path.find_last_of("\\/:");
     return at == std::string::npos ? std::string() : path.substr(0, at + 1);
@@ -61,48 +77,95 @@ bool LoneBreak(const char* text, std::size_t end, std::size_t i) {
     return false;
 }
 
-// Whether a lone break lies in [from, to] of text[0, end). In text without
-// one, a CR stands exactly before each LF: the loop compares the two and has
-// no branches, so the compiler vectorises it.
-bool HasLoneBreak(const char* text, std::size_t end, std::size_t from, std::size_t to) {
-    if (from == 0 && text[0] == '\n') return true;
-    if (to == end && text[end - 1] == '\r') return true;
-    const std::size_t last = std::min(to, end - 1);
-    unsigned bad = 0;
-    for (std::size_t i = from; i < last; ++i)
-        bad |= static_cast<unsigned>(text[i] == '\r') ^ static_cast<unsigned>(text[i + 1] == '\n');
-    return bad != 0;
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the word scan below reads bytes low first");
+
+using Word = std::size_t;
+
+constexpr Word Bytes(unsigned char b) { return static_cast<Word>(~Word(0)) / 0xFF * b; }
+
+// The high bit of each byte of x that is zero, exactly (no borrow between bytes).
+Word ZeroBytes(Word x) { return ~(((x & Bytes(0x7F)) + Bytes(0x7F)) | x) & Bytes(0x80); }
+
+// Whether text[from, to) of text[0, size) holds no NUL and no lone break, the
+// pair across its end included: then a CR stands exactly before each LF.
+// Compared a machine word at a time, as the Win32 build has no vector unit
+// to spare and a history runs to tens of megabytes.
+bool PlainChunk(const char* text, std::size_t size, std::size_t from, std::size_t to) {
+    if (text[from] == '\0' || (from == 0 && text[0] == '\n') || (to == size && text[size - 1] == '\r'))
+        return false;
+    const std::size_t last = std::min(to, size - 1);  // the last LF position compared
+    constexpr unsigned kHighShift = 8 * (sizeof(Word) - 1);
+    Word carry = text[from] == '\r' ? Word(0x80) : 0, bad = 0;
+    std::size_t p = from + 1;
+    for (; p + sizeof(Word) <= last + 1; p += sizeof(Word)) {
+        Word w;
+        std::memcpy(&w, text + p, sizeof w);
+        // Most words hold no byte below 0x0E (NUL, LF, CR) and follow no CR.
+        if (((((w - Bytes(0x0E)) & ~w) & Bytes(0x80)) | carry) == 0) continue;
+        const Word cr = ZeroBytes(w ^ Bytes('\r')), lf = ZeroBytes(w ^ Bytes('\n'));
+        bad |= (((cr << 8) | carry) ^ lf) | ZeroBytes(w);
+        carry = cr >> kHighShift;
+    }
+    for (; p <= last; ++p)
+        bad |= static_cast<Word>((text[p - 1] == '\r') != (text[p] == '\n') || text[p] == '\0');
+    return bad == 0;
 }
 
 }  // namespace
 
 void TRunLog::AddText(std::string bytes) {
-    const char* const text = bytes.data();
-    const std::size_t end = std::min(bytes.find('\0'), bytes.size());
-    // Text is copied only up to each lone CR or LF, which becomes CR LF; a
-    // file that holds none (the usual case: only the newest block ends in
-    // CR CR LF) is taken over as it is.
+    const std::size_t size = bytes.size();
+    std::size_t end = size;  // up to the first NUL
+    // Only chunks that hold a NUL or a lone CR or LF are searched byte by
+    // byte; in the usual file only the newest block ends in CR CR LF.
     constexpr std::size_t kChunk = 4096;
-    std::size_t run = 0;
-    for (std::size_t from = 0; from < end; from += kChunk) {
-        const std::size_t to = std::min(from + kChunk, end);
-        if (!HasLoneBreak(text, end, from, to)) continue;
-        // The check also covered the pair across the chunk's end.
-        for (std::size_t i = std::max(from, run); i < std::min(to + 1, end); ++i) {
-            if (!LoneBreak(text, end, i)) continue;
-            image_.append(text + run, text + i);
+    std::vector<std::size_t> lone;
+    {
+        const char* const text = bytes.data();
+        for (std::size_t from = 0; from < end; from += kChunk) {
+            const std::size_t to = std::min(from + kChunk, size);
+            if (PlainChunk(text, size, from, to)) continue;
+            const void* nul = std::memchr(text + from, '\0', to - from);
+            if (nul) end = static_cast<std::size_t>(static_cast<const char*>(nul) - text);
+            // The check also covered the pair across the chunk's end.
+            const std::size_t first = lone.empty() ? from : std::max(from, lone.back() + 1);
+            for (std::size_t i = first; i < std::min(to + 1, end); ++i)
+                if (LoneBreak(text, end, i)) lone.push_back(i);
+        }
+    }
+    const bool lastLineOpen = end > 0 && bytes[end - 1] != '\r' && bytes[end - 1] != '\n';
+    if (!image_.empty()) {
+        // Lines after others: copy, turning each lone break into CR LF.
+        std::size_t run = 0;
+        for (std::size_t i : lone) {
+            image_.append(bytes, run, i - run);
             image_ += "\r\n";
             run = i + 1;
         }
+        image_.append(bytes, run, end - run);
+        if (lastLineOpen) image_ += "\r\n";
+        return;
     }
-    const bool lastLineOpen = run < end && !(end - run >= 2 && text[end - 2] == '\r' && text[end - 1] == '\n');
-    if (run == 0 && image_.empty()) {
-        bytes.resize(end);
-        image_ = std::move(bytes);
-    } else {
-        image_.append(text + run, text + end);
+    // The file's own bytes become the image: each lone break grows by one
+    // byte, so the text after it moves back, from the end, within the
+    // string's room (the reader leaves some for this run's lines).
+    const std::size_t grown = end + lone.size();
+    bytes.resize(grown + (lastLineOpen ? 2 : 0));
+    char* const text = &bytes[0];
+    std::size_t src = end, dst = grown;
+    for (std::size_t k = lone.size(); k-- > 0;) {
+        const std::size_t at = lone[k], tail = src - (at + 1);
+        dst -= tail;
+        std::memmove(text + dst, text + at + 1, tail);
+        text[--dst] = '\n';
+        text[--dst] = '\r';
+        src = at;
     }
-    if (lastLineOpen) image_ += "\r\n";  // a last line without a break
+    if (lastLineOpen) {
+        text[grown] = '\r';
+        text[grown + 1] = '\n';
+    }
+    image_ = std::move(bytes);
 }
 
 std::vector<std::string> TRunLog::Lines() const {
@@ -134,10 +197,18 @@ void LoadRunLog(TRunLog& log, ILogFiles& files, const std::string& path) {
 void SaveRunLog(const TRunLog& log, ILogFiles& files, const std::string& path) {
     const std::string& image = log.Image();
 
+    // A save killed midway leaves its temporary file behind; nothing else
+    // would ever remove it.
+    const std::string folder = FolderOf(path);
+    std::vector<std::string> stale;
+    if (files.ListFiles(folder, "qlg*.tmp", stale))
+        for (const std::string& name : stale)
+            if (IsSaveTempName(name)) files.Remove(folder + name);
+
     // The new image goes to a temporary file first, so a crash midway leaves
     // the old log.txt whole.
     std::string temp;
-    const bool haveTemp = files.CreateTempFile(FolderOf(path), temp);
+    const bool haveTemp = files.CreateTempFile(folder, temp);
     const bool tempWhole = haveTemp && files.WriteWhole(temp, image);
     if (tempWhole && files.Replace(temp, path)) return;
 
@@ -160,5 +231,8 @@ void SaveRunLog(const TRunLog& log, ILogFiles& files, const std::string& path) {
         keepTemp = !intact && tempWhole;
     }
     if (haveTemp && !keepTemp) files.Remove(temp);
+    // Out of the temporary name pattern, so that the next run's clean-up of
+    // interrupted saves does not take it.
+    if (keepTemp) files.Replace(temp, folder + "log-recovered.txt");
     throw EFileCreateError(ReplacePlaceholder("ファイル %s を作成できません", path));
 }

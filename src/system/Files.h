@@ -2,6 +2,7 @@
 // The file operations the run log needs, as a seam: Win32 in the product,
 // a fake in the native tests. Every call answers success or failure; none throws.
 #include <string>
+#include <vector>
 
 class ILogFiles {
 public:
@@ -17,4 +18,8 @@ public:
     // Replaces target by source in one step, written through to disk.
     virtual bool Replace(const std::string& source, const std::string& target) = 0;
     virtual bool Remove(const std::string& path) = 0;
+    // The names of the files (not folders) in the folder that match the
+    // wildcard pattern; the folder ends in its separator or is empty.
+    virtual bool ListFiles(const std::string& folder, const std::string& pattern,
+                           std::vector<std::string>& names) = 0;
 };

@@ -22,6 +22,7 @@ private:
 };
 
 const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+const DWORD kAppendRoom = 64 * 1024;
 
 }  // namespace
 
@@ -39,7 +40,11 @@ bool Win32Files::ReadWhole(const std::string& path, std::string& bytes) {
     if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) return false;
     // A log of 2 GiB or more cannot be held in this 32-bit process.
     if (high != 0 || low > static_cast<DWORD>(std::numeric_limits<int>::max())) return false;
-    bytes.assign(low, '\0');
+    // Room for the lines this run appends, so that they do not make the
+    // string regrow and copy the whole history.
+    bytes.clear();
+    bytes.reserve(low + kAppendRoom);
+    bytes.resize(low);
     DWORD done = 0;
     while (done < low) {
         DWORD got = 0;
@@ -81,3 +86,17 @@ bool Win32Files::Replace(const std::string& source, const std::string& target) {
 }
 
 bool Win32Files::Remove(const std::string& path) { return ::DeleteFileA(path.c_str()) != FALSE; }
+
+bool Win32Files::ListFiles(const std::string& folder, const std::string& pattern,
+                           std::vector<std::string>& names) {
+    names.clear();
+    WIN32_FIND_DATAA found;
+    const HANDLE find = ::FindFirstFileA((folder + pattern).c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (::FindNextFileA(find, &found));
+    const bool complete = ::GetLastError() == ERROR_NO_MORE_FILES;
+    ::FindClose(find);
+    return complete;
+}

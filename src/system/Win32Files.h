@@ -10,4 +10,6 @@ public:
     bool WriteWhole(const std::string& path, const std::string& bytes) override;
     bool Replace(const std::string& source, const std::string& target) override;
     bool Remove(const std::string& path) override;
+    bool ListFiles(const std::string& folder, const std::string& pattern,
+                   std::vector<std::string>& names) override;
 };

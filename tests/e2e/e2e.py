@@ -115,7 +115,8 @@ ERROR_CAPTION = "アプリケーション エラー"
 # block); consoles (per console, in start order, its reduced record); exit;
 # boxes (caption, text, buttons; {log} is the Windows path of log.txt);
 # old_log; expect_log (whole expected file, masked, default old + block);
-# no_log; setup (pre-steps); min_s/max_s (run time of quendro.exe).
+# no_log; setup (pre-steps); min_s/max_s (run time of quendro.exe); files
+# (name -> bytes put beside the exe); expect_files (the folder's names after).
 
 CLI_ROWS = [
     dict(name="one_drive", args=["C:"], console={"C:": NORMAL},
@@ -227,6 +228,11 @@ LOGFILE_ROWS = [
     dict(name="nul_ends_the_text", args=["/e"], old_log=b"kept\r\nhalf\x00lost\r\nlost\r\n",
          expect_log=b"kept\r\nhalf\r\n" + block([]), consoles=[]),
     dict(name="empty_log", args=["/e"], old_log=b"", expect_log=block([]), consoles=[]),
+    # An interrupted save's temporary file is removed; another file stays.
+    dict(name="stale_temporary_file_removed", args=["/e"], old_log=OLD_LOG,
+         files={"qlg1234.tmp": b"half a save", "notes.tmp": b"keep"},
+         expect_log=OLD_LOG_RESAVED + block([]), expect_files=["log.txt", "notes.tmp", "quendro.exe"],
+         consoles=[]),
 ]
 
 WRONG_SYSTEM_BOX = [("エラー", "Windows 2000 以外には対応しておりません。", ["OK"])]
@@ -365,6 +371,9 @@ class Case:
         shutil.rmtree(self.dir, ignore_errors=True)
         os.makedirs(self.app)
         shutil.copy2(self.wine.opts.quendro, os.path.join(self.app, "quendro.exe"))
+        for name, data in self.row.get("files", {}).items():
+            with open(os.path.join(self.app, name), "wb") as f:
+                f.write(data)
         if self.row.get("old_log") is not None:
             with open(self.log, "wb") as f:
                 f.write(self.row["old_log"])
@@ -484,7 +493,7 @@ class GroupTest(unittest.TestCase):
                 self.assertEqual(case.log_bytes[:len(kept)] + mask(case.log_bytes[len(kept):]),
                                  expected, "log.txt bytes")
                 self.check_stamps(case, case.log_bytes[len(kept):])
-            self.assertEqual(case.app_files, ["log.txt", "quendro.exe"],
+            self.assertEqual(case.app_files, row.get("expect_files", ["log.txt", "quendro.exe"]),
                              "no other file beside the exe")
 
         if "consoles" in row:

@@ -72,16 +72,25 @@ std::vector<std::string> ReferenceLines(const std::string& bytes) {
 }
 
 TEST(RunLogText, LongTextsSplitAsLineByLineWhereverTheBreaksFall) {
-    // Lone breaks on and around the loader's 4096-byte steps, and a CR LF
-    // pair split across them.
+    // Lone breaks and NULs on and around the loader's word and 4096-byte
+    // steps, and a CR LF pair split across them; loaded alone (the bytes
+    // become the image) and after a line (they are copied).
     std::string base;
     while (base.size() < 3 * 4096 + 100) base += "[2001/10/28 03:00:00] C:　デフラグを完了しました。\r\n";
-    for (std::size_t at : {0u, 1u, 4094u, 4095u, 4096u, 4097u, 8191u, 8192u, 12287u}) {
-        for (const char* insert : {"\r", "\n", "\r\n", "\n\r", "x"}) {
-            SCOPED_TRACE(std::to_string(at) + " " + (insert[0] == '\r' ? "CR" : insert[0] == '\n' ? "LF" : "x"));
+    const std::string inserts[] = {"\r", "\n", "\r\n", "\n\r", "x", std::string(1, '\0')};
+    for (std::size_t at : {0u, 1u, 2u, 3u, 5u, 7u, 8u, 9u, 4094u, 4095u, 4096u, 4097u, 4100u, 8191u, 8192u, 12287u}) {
+        for (const std::string& insert : inserts) {
+            SCOPED_TRACE(std::to_string(at) + " " + std::to_string(static_cast<int>(insert[0])));
             std::string text = base;
             text.insert(at, insert);
             EXPECT_EQ(Parse(text), ReferenceLines(text));
+            FixedClock clock;
+            TRunLog log(clock);
+            log.Add("before");
+            ParseLogText(text, log);
+            std::vector<std::string> expected = ReferenceLines(text);
+            expected.insert(expected.begin(), "before");
+            EXPECT_EQ(log.Lines(), expected);
             text.resize(at + 1);
             EXPECT_EQ(Parse(text), ReferenceLines(text));
         }
@@ -200,6 +209,51 @@ TEST(RunLogSave, FailuresLeaveTheOldFileOrSaveInPlace) {
         }
         EXPECT_EQ(files.files.size(), 1u) << "temporary files must be removed";
     }
+}
+
+// When log.txt is torn and cannot be put back, the new image is kept under a
+// name that the next run's clean-up leaves alone.
+TEST(RunLogSave, TheOnlyWholeCopyIsKeptOutOfTheCleanUp) {
+    FixedClock clock;
+    FakeFiles files;
+    files.files[kPath] = "old\r\n";
+    TRunLog log(clock);
+    LoadRunLog(log, files, kPath);
+    AddLogLine(log, "new line");
+    files.unreplaceable.insert(kPath);
+    files.tearing.insert(kPath);
+    EXPECT_THROW(SaveRunLog(log, files, kPath), EFileCreateError);
+    const std::string kept = "Z:\\quendro\\log-recovered.txt";
+    ASSERT_EQ(files.files.count(kept), 1u);
+    EXPECT_EQ(files.files.at(kept), LogFileImage(log));
+    files.tearing.clear();
+    files.unreplaceable.clear();
+    SaveRunLog(log, files, kPath);
+    EXPECT_EQ(files.files.count(kept), 1u);
+}
+
+// A save killed midway left its temporary file; the next save removes such
+// files, and only those, from the log's own folder.
+TEST(RunLogSave, RemovesTheTemporaryFilesOfAnInterruptedSave) {
+    FixedClock clock;
+    FakeFiles files;
+    const std::string dir = "Z:\\quendro\\";
+    files.files[kPath] = "old\r\n";
+    for (const char* name : {"qlg1A2F.tmp", "QLG7.TMP", "qlg12345.tmp", "qlgx.tmp", "qlg.tmp", "aqlg1.tmp",
+                             "qlg1.tmp.txt", "qlg1.txt", "sub\\qlg1.tmp"})
+        files.files[dir + name] = "stale";
+    files.files["Z:\\other\\qlg1.tmp"] = "stale";
+    files.tempCounter = 100;  // this save's own name is new
+    TRunLog log(clock);
+    LoadRunLog(log, files, kPath);
+    SaveRunLog(log, files, kPath);
+    std::vector<std::string> left;
+    for (const auto& f : files.files) left.push_back(f.first);
+    EXPECT_EQ(left, (std::vector<std::string>{
+                        "Z:\\other\\qlg1.tmp", dir + "aqlg1.tmp", dir + "log.txt", dir + "qlg.tmp",
+                        dir + "qlg1.tmp.txt", dir + "qlg1.txt", dir + "qlg12345.tmp", dir + "qlgx.tmp",
+                        dir + "sub\\qlg1.tmp"}));
+    EXPECT_EQ(files.files.at(kPath), "old\r\n");
 }
 
 }  // namespace
