@@ -16,6 +16,7 @@
 #include "project/VersionInfo.h"
 #include "project/Win32BackupFiles.h"
 #include "project/Win32ProjectHost.h"
+#include "system/Win32Files.h"
 
 namespace {
 
@@ -45,39 +46,14 @@ const char kUsage[] =
     "was; a failing store may already have written the version resource and\n"
     "the defaults, as its BeforeStore runs first), 2 bad usage.\n";
 
-// A file handle that is closed when it goes.
-class ScopedFile {
-public:
-    explicit ScopedFile(HANDLE handle) : handle_(handle) {}
-    ~ScopedFile() {
-        if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
-    }
-    ScopedFile(const ScopedFile&) = delete;
-    ScopedFile& operator=(const ScopedFile&) = delete;
-    HANDLE Get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
 std::string ReadDescription(const std::string& path) {
+    // The run log's reader: shared opening, and every handle closed again
+    // before the store, since under Wine the replace fails while one is open.
     std::string text;
-    {
-        ScopedFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file.Get() == INVALID_HANDLE_VALUE) {
-            throw Exception("cannot open the description (error " + std::to_string(::GetLastError()) + ")");
-        }
-        const DWORD size = ::GetFileSize(file.Get(), nullptr);
-        if (size == INVALID_FILE_SIZE || size > 64u * 1024 * 1024) {
-            throw Exception("cannot read the description: its size is not that of a window description");
-        }
-        text.resize(size);
-        DWORD got = 0;
-        if (size > 0 && (!::ReadFile(file.Get(), &text[0], size, &got, nullptr) || got != size)) {
-            throw Exception("cannot read the description (error " + std::to_string(::GetLastError()) + ")");
-        }
-    }  // closed here: under Wine the replace fails while any handle of ours is open
+    Win32Files files;
+    if (!files.ReadWhole(path, text)) {
+        throw Exception("cannot open the description (error " + std::to_string(::GetLastError()) + ")");
+    }
     return text;
 }
 

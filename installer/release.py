@@ -5,7 +5,7 @@
 
 writes DIST/quendro-V.zip, DIST/quendro-V-setup.exe and DIST/SHA256SUMS, V
 being the stored Version of the main window's component QUENDRO in
-resources/Main.dfm (read by the build's StoredVersion tool). Refuses to pack
+resources/Main.dfm (read by the build's MakeVersionRes tool). Refuses to pack
 when the help file is missing, when the about box names another version, when
 the readme has a character outside code page 932, or when the installer's stub
 or one of its plugins could not start on Windows 2000.
@@ -50,7 +50,7 @@ def check_imports_module():
 
 
 def stored_version(tool, description):
-    run = subprocess.run([tool, description, "QUENDRO"], capture_output=True, text=True)
+    run = subprocess.run([tool, description, "QUENDRO", "--version"], capture_output=True, text=True)
     if run.returncode != 0:
         raise ReleaseError("cannot read the stored Version: " + (run.stderr.strip() or "exit %d" % run.returncode))
     version = run.stdout.strip()
@@ -230,7 +230,7 @@ def release(opts):
         raise ReleaseError("%s missing in %s: the cross build puts the help file beside quendro.exe "
                            "(tools/helpc from help/); build it first" % (", ".join(missing), build))
 
-    version = stored_version(os.path.join(build, "host", "StoredVersion"),
+    version = stored_version(os.path.join(build, "host", "MakeVersionRes"),
                              os.path.join(ROOT, "resources", "Main.dfm"))
     with open(os.path.join(build, "quendro.exe"), "rb") as f:
         exe = f.read()

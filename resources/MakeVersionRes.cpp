@@ -2,6 +2,8 @@
 // resource from the values stored with the main window's component.
 //
 //   MakeVersionRes DESCRIPTION.dfm COMPONENT OUTPUT.res
+//   MakeVersionRes DESCRIPTION.dfm COMPONENT --version
+//       prints the stored Version instead, the one the release is named after
 //
 // The description is loaded as the finished program loads it (not in design
 // mode), so no BeforeStore runs: a build never raises Build or touches the
@@ -42,7 +44,7 @@ private:
 
 int main(int argc, char** argv) {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: MakeVersionRes DESCRIPTION.dfm COMPONENT OUTPUT.res\n");
+        std::fprintf(stderr, "usage: MakeVersionRes DESCRIPTION.dfm COMPONENT OUTPUT.res|--version\n");
         return 2;
     }
     try {
@@ -57,6 +59,10 @@ int main(int argc, char** argv) {
         const TProject* project = form.Find(argv[2]);
         if (project == nullptr) {
             throw Exception(std::string("no component ") + argv[2] + " in " + argv[1]);
+        }
+        if (std::string(argv[3]) == "--version") {
+            std::printf("%s\n", project->Version().c_str());
+            return 0;
         }
         TVersionInfo info;
         project->FillVersionInfo(info);

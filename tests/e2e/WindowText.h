@@ -1,4 +1,5 @@
-// Reading another program's windows for the Wine tests' helper programs.
+// Reading another program's windows, and writing what was read as JSON, for
+// the Wine tests' helper programs.
 #pragma once
 #include <windows.h>
 
@@ -29,4 +30,30 @@ inline std::wstring ClassOf(HWND h)
     wchar_t buf[256];
     int n = GetClassNameW(h, buf, 256);
     return std::wstring(buf, n > 0 ? n : 0);
+}
+
+// A JSON string of code page 932 or UTF-8 bytes; control bytes as \u00XX.
+inline std::string Json(const std::string& s)
+{
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char buf[8];
+            wsprintfA(buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+inline std::string Num(long n)
+{
+    char buf[16];
+    wsprintfA(buf, "%ld", n);
+    return buf;
 }

@@ -30,30 +30,6 @@ const char kConsoleClass[] = "MMCMainFrame";
 const char kConsoleTitle[] = "ディスク デフラグ ツール";
 const wchar_t kCompletionCaption[] = L"\x6700\x9069\x5316\x304c\x5b8c\x4e86\x3057\x307e\x3057\x305f";
 
-std::string Json(const std::string& s)
-{
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c < 0x20) {
-            char buf[8];
-            wsprintfA(buf, "\\u%04x", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
 // --- watch -------------------------------------------------------------
 
 struct BoxFinder {

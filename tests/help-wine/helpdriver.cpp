@@ -23,31 +23,6 @@ namespace {
 
 const int kLinkLabel = 109;
 
-std::string Json(const std::string& s)
-{
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char buf[8];
-            wsprintfA(buf, "\\u%04x", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
-std::string Num(long n)
-{
-    char buf[16];
-    wsprintfA(buf, "%ld", n);
-    return buf;
-}
-
 std::string FromHex(const std::string& hex)
 {
     std::string out;

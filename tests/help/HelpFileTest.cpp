@@ -169,7 +169,7 @@ TEST_F(ShippedHelp, TopicFourteenExplainsUnattendedRuns) {
         EXPECT_NE(text.find(wanted), std::string::npos) << helpc::Cp932ToUtf8(wanted);
 }
 
-// The texts the program writes to log.txt (after the drive specification
+// The texts the program writes to log.txt (after the drive letter and colon
 // where they begin with the ideographic space), each of which the log
 // topic must show and explain.
 TEST_F(ShippedHelp, LogTopicShowsEveryLineTheProgramWrites) {

@@ -59,7 +59,7 @@ class Release:
     """The version and the artifacts in dist/, or why they are not usable."""
 
     def __init__(self):
-        tool = os.path.join(OPTS.build, "host", "StoredVersion")
+        tool = os.path.join(OPTS.build, "host", "MakeVersionRes")
         self.version = release.stored_version(tool, os.path.join(ROOT, "resources", "Main.dfm"))
         self.zip = os.path.join(OPTS.dist, "quendro-%s.zip" % self.version)
         self.setup = os.path.join(OPTS.dist, "quendro-%s-setup.exe" % self.version)

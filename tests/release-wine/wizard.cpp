@@ -15,24 +15,6 @@
 
 namespace {
 
-std::string Json(const std::string& s)
-{
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char buf[8];
-            wsprintfA(buf, "\\u%04x", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
 std::string JsonList(const std::vector<std::string>& items)
 {
     std::string out = "[";

@@ -54,31 +54,6 @@ std::string Cp932(const std::wstring& w)
     return s;
 }
 
-std::string Json(const std::string& s)
-{
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char buf[8];
-            wsprintfA(buf, "\\u%04x", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
-std::string Num(long n)
-{
-    char buf[16];
-    wsprintfA(buf, "%ld", n);
-    return buf;
-}
-
 std::string Field(const char* name, const std::string& value) { return Json(name) + ":" + value; }
 
 // A text field as UTF-8 and as its code page 932 bytes in hex.
