@@ -15,6 +15,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 work="$root/build/win32/main-job"
 rm -rf "$work"
 mkdir -p "$work/app"
+# The prefix (about 600 MB) goes when the job is done; the app folder with
+# log.txt and the screenshot stays. QUENDRO_KEEP_PREFIXES=1 keeps it too.
+drop_prefix() {
+    [ "${QUENDRO_KEEP_PREFIXES:-0}" != 0 ] || rm -rf "$work/prefix"
+}
 echo "Creating the Windows 2000 test prefix..."
 "$root/scripts/wineprefix.sh" create "$work/prefix" >/dev/null
 cp "$root/build/win32/quendro.exe" "$work/app/"
@@ -50,6 +55,7 @@ SHOT
         echo "No display: ran under Xvfb; screenshot of the window saved to $shot"
     fi
     set -e
+    drop_prefix
     exit $code
 fi
 
@@ -66,4 +72,5 @@ else
 fi
 echo "-------------------"
 echo "exit code: $code"
+drop_prefix
 exit $code
