@@ -223,7 +223,7 @@ cmd_clone() {
     fi
     # A Wine other than the template's would update the prefix on its first
     # start, rewriting the shared files.
-    inf=$(dirname "$(command -v wine)")/../share/wine/wine.inf
+    inf=$(dirname "$(command -v wineserver)")/../share/wine/wine.inf
     stamp=$(head -n 1 "$template/.update-timestamp" 2>/dev/null || true)
     case $stamp in
         "" | *[!0-9]*) ;;  # no stamp, or updates disabled

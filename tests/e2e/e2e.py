@@ -5,8 +5,9 @@
     e2e.py group NAME --build DIR ...   run one group of cases in a copy of it
 
 A group runs in a prefix of its own (a clone of the template, removed when
-the group passed), on a display of its own (scripts/wineprefix.sh run), so
-groups can run in parallel. Every case copies
+the group passed), on a display of its own, so groups can run in parallel;
+tests/winetest.py picks the way from the programs given (the i686 build
+under wine32, the x86_64 build under wine64). Every case copies
 quendro.exe into a fresh folder (log.txt lives beside it), runs it with the
 case's arguments and stand-in behaviour, and compares the whole log.txt with
 the expected bytes (only the timestamps of the new block are masked), the
@@ -24,12 +25,10 @@ import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-ROOT = os.path.dirname(os.path.dirname(HERE))
-sys.path.insert(0, os.path.join(ROOT, "scripts"))
+sys.path.insert(0, os.path.dirname(HERE))
 
-import wineprefix  # noqa: E402
-
-WINEPREFIX_SH = wineprefix.SCRIPT
+import winetest  # noqa: E402
+from winetest import read, wait_for, windows_path  # noqa: E402,F401  (window.py takes them from here)
 
 # --- expected texts -------------------------------------------------------
 
@@ -108,6 +107,10 @@ def left_open(drive):
 
 
 NORMAL = "normal run=1500"
+# The automation's wait for a console to open, from the program's constants.
+CONSOLE_WAIT_S = winetest.console_wait_s()
+CLOSE_WAIT_S = (winetest.constant("src/run/DefragDrive.h", "kCloseTries")
+                * winetest.constant("src/run/DefragDrive.h", "kCloseSleepMs") / 1000.0)
 ERROR_CAPTION = "アプリケーション エラー"
 
 # --- the cases --------------------------------------------------------------
@@ -154,7 +157,8 @@ CONSOLE_START_ROWS = [
          max_s=8),
     dict(name="never_opens", args=["C:"], console={"C:": "noopen"},
          lines=["C:" + NOT_STARTED, "C:" + FAILED, ABORT],
-         consoles=[[started("C:"), "exit"]], min_s=16.5, max_s=17.9),
+         consoles=[[started("C:"), "exit"]], min_s=CONSOLE_WAIT_S,
+         max_s=CONSOLE_WAIT_S + winetest.MARGIN_S),
     dict(name="opens_late_within_wait", args=["C:"], console={"C:": NORMAL + " appear=10000"},
          lines=["C:" + STARTED, "C:" + COMPLETED], consoles=[normal_console("C:")],
          min_s=10.5),
@@ -201,7 +205,7 @@ CONSOLE_CONTROL_ROWS = [
          console={"C:": "ignoreclose run=1500 linger=40000"},
          lines=["C:" + STARTED, "C:" + COMPLETED],
          consoles=[[started("C:")] + PRESS + ESCAPE + ["WM_CLOSE", "quit requested", "exit"]],
-         min_s=1.5 + 1 + 16.5, max_s=24),
+         min_s=1.5 + 1 + CLOSE_WAIT_S, max_s=1.5 + 1 + CLOSE_WAIT_S + 5),
     dict(name="completion_box_three_times", args=["C:"], console={"C:": NORMAL + " boxes=3"},
          lines=["C:" + STARTED, "C:" + COMPLETED], consoles=[normal_console("C:", boxes=3)]),
     dict(name="no_completion_box", args=["C:"], console={"C:": NORMAL + " boxes=0"},
@@ -285,27 +289,6 @@ EXPECTED_DRIVES = {
 # --- running Wine programs ------------------------------------------------------
 
 
-def windows_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
-def wait_for(predicate, timeout, step=0.1):
-    end = time.time() + timeout
-    while time.time() < end:
-        if predicate():
-            return True
-        time.sleep(step)
-    return predicate()
-
-
-def read(path, mode="rb"):
-    try:
-        with open(path, mode) as f:
-            return f.read()
-    except FileNotFoundError:
-        return b"" if "b" in mode else ""
-
-
 class Wine:
     """Starts programs of the current prefix (WINEPREFIX, DISPLAY set)."""
 
@@ -313,25 +296,12 @@ class Wine:
         self.opts = opts
 
     def start(self, exe, args, out_base, env=None):
-        full_env = dict(os.environ)
-        full_env.update(env or {})
-        # Output to files: Wine's background processes keep inherited pipes open.
-        with open(out_base + ".out", "wb") as out, open(out_base + ".err", "wb") as err:
-            return subprocess.Popen(["wine", exe] + list(args), stdout=out, stderr=err,
-                                    stdin=subprocess.DEVNULL, env=full_env,
-                                    cwd=os.path.dirname(out_base))
+        return winetest.start(exe, args, out_base, env)
 
     def helper(self, args, out_base, env=None):
         return self.start(self.opts.helper, args, out_base, env)
 
-    @staticmethod
-    def finish(proc, timeout):
-        try:
-            return proc.wait(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait()
-            return None
+    finish = staticmethod(winetest.end)
 
 
 def parse_console_record(path):
@@ -502,7 +472,10 @@ class GroupTest(unittest.TestCase):
         if "min_s" in row:
             self.assertGreaterEqual(elapsed, row["min_s"], "run time")
         if "max_s" in row:
-            self.assertLessEqual(elapsed, row["max_s"], "run time")
+            # The margin above the program's own waits grows under emulation.
+            floor = row.get("min_s", 0)
+            self.assertLessEqual(elapsed, floor + (row["max_s"] - floor) * winetest.factor(),
+                                 "run time")
         if any(step.startswith("hold") for step in row.get("setup", [])):
             self.assertTrue(case.hold_state.startswith("held"),
                             "the helper held log.txt: %r" % case.hold_state)
@@ -588,16 +561,10 @@ def template_dir(opts):
     return os.path.join(opts.build, "e2e", "template")
 
 
-def sh(args, log):
-    with open(log, "wb") as out:
-        return subprocess.call(args, stdout=out, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
-
-
 def cmd_template(opts):
     os.makedirs(os.path.join(opts.build, "e2e"), exist_ok=True)
     start = time.time()
-    rc = sh([WINEPREFIX_SH, "create", template_dir(opts), opts.standin],
-            os.path.join(opts.build, "e2e", "template.log"))
+    rc = winetest.create(template_dir(opts), opts.standin, os.path.join(opts.build, "e2e", "template.log"))
     print("template prefix created in %.1f s (exit %d)" % (time.time() - start, rc))
     return rc
 
@@ -606,34 +573,26 @@ def cmd_group(opts):
     prefix = os.path.join(opts.build, "e2e", "prefix-" + opts.name)
     logs = os.path.join(opts.build, "e2e", "logs")
     os.makedirs(logs, exist_ok=True)
-    # The group's own copy of the programs: a rebuild during the run must
-    # not change them under it.
-    bin_dir = os.path.join(opts.build, "e2e", "bin-" + opts.name)
-    shutil.rmtree(bin_dir, ignore_errors=True)
-    os.makedirs(bin_dir)
-    for key in ("quendro", "helper"):
-        copy = os.path.join(bin_dir, os.path.basename(getattr(opts, key)))
-        shutil.copy2(getattr(opts, key), copy)
-        setattr(opts, key, copy)
+    opts.quendro, opts.helper = winetest.fresh_copy([opts.quendro, opts.helper],
+                                                    os.path.join(opts.build, "e2e", "bin-" + opts.name))
     opts.passthrough = ["--build", opts.build, "--quendro", opts.quendro,
                         "--standin", opts.standin, "--helper", opts.helper]
     start = time.time()
-    rc = wineprefix.clone(template_dir(opts), prefix, os.path.join(logs, opts.name + "-clone.log"))
+    rc = winetest.clone(template_dir(opts), prefix, os.path.join(logs, opts.name + "-clone.log"))
     if rc:
-        print("cannot copy the template prefix; was e2e_prefix_template run?")
         return rc
     if opts.name == "wrong_system":
         # Windows XP for quendro.exe only.
-        rc = sh([WINEPREFIX_SH, "run", prefix, "--out", os.path.join(logs, "wrong_system-reg"),
-                 "--", "reg.exe", "add", "HKCU\\Software\\Wine\\AppDefaults\\quendro.exe",
-                 "/v", "Version", "/t", "REG_SZ", "/d", "winxp", "/f"],
-                os.path.join(logs, "wrong_system-reg.log"))
+        rc = winetest.sh(["sh", winetest.PREFIX_SCRIPT, "run", prefix, "--out",
+                          os.path.join(logs, "wrong_system-reg"), "--", "reg.exe", "add",
+                          "HKCU\\Software\\Wine\\AppDefaults\\quendro.exe",
+                          "/v", "Version", "/t", "REG_SZ", "/d", "winxp", "/f"],
+                         os.path.join(logs, "wrong_system-reg.log"))
         if rc:
             return rc
     print("prefix ready in %.1f s" % (time.time() - start), flush=True)
     inner = [sys.executable, os.path.abspath(__file__), "inside", opts.name] + opts.passthrough
-    rc = subprocess.call([WINEPREFIX_SH, "run", prefix, "--"] + inner, stdin=subprocess.DEVNULL)
-    return wineprefix.finish(prefix, rc)
+    return winetest.finish(prefix, winetest.run(prefix, inner))
 
 
 def cmd_inside(opts):
@@ -661,6 +620,11 @@ def main():
     opts.build = os.path.abspath(opts.build)
     opts.passthrough = ["--build", opts.build, "--quendro", opts.quendro,
                         "--standin", opts.standin, "--helper", opts.helper]
+    try:
+        winetest.use_way(opts.quendro, opts.standin, opts.helper, quiet=opts.command == "inside")
+    except winetest.WayUnavailable as e:
+        print("cannot run: %s" % e, flush=True)
+        return 1
     if opts.command == "template":
         return cmd_template(opts)
     if opts.name not in GROUPS and opts.name != "prefix":
