@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""One run's log cycle of the shipped quendro.exe under Wine on a 64 MiB
-log.txt, against a flushed host copy (dd conv=fsync) and a minimal Win32
+"""One run's log cycle of quendro.exe (the x86_64 build, under wine64: the
+emulated i686 exe would measure qemu) on a 64 MiB log.txt, against a flushed host copy (dd conv=fsync) and a minimal Win32
 program doing the same file work (bench/MinimalLogSave.cpp); run by
 scripts/bench-log.sh inside a Wine prefix (WINEPREFIX and DISPLAY set).
 

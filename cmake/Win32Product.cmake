@@ -124,6 +124,8 @@ add_subdirectory(bench)
 
 # The release's build tools and stand-in (scripts/release.sh), and its Wine tests.
 add_subdirectory(installer)
-if(EXISTS ${CMAKE_SOURCE_DIR}/tests/release-wine/CMakeLists.txt)
+# The installer's stubs are i686 programs: its Wine tests belong to the
+# shipped 32-bit build alone.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND EXISTS ${CMAKE_SOURCE_DIR}/tests/release-wine/CMakeLists.txt)
     add_subdirectory(tests/release-wine)
 endif()

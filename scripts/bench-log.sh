@@ -1,5 +1,5 @@
 #!/bin/sh
-# The log benchmark of the shipped exe: quendro.exe /E under Wine on a
+# The log benchmark: quendro.exe /E (the x86_64 build, under wine64) on a
 # generated 64 MiB log.txt against a flushed host copy and a minimal Win32
 # save of the same file (bench/log_bench.py), in a Wine prefix of its own.
 #   scripts/bench-log.sh [--rounds R] [--mib M]
@@ -10,5 +10,5 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/bench-common.sh"
 work="$root/build/bench-log"
 bench_run "$work" "quendro minimal_log_save" python3 "$root/bench/log_bench.py" \
-    --work "$work" --quendro "${QUENDRO_EXE:-$root/build/win32/quendro.exe}" \
-    --minimal "$root/build/win32/bench/minimal_log_save.exe" "$@"
+    --work "$work" --quendro "${QUENDRO_EXE:-$root/build/win64/quendro.exe}" \
+    --minimal "$root/build/win64/bench/minimal_log_save.exe" "$@"

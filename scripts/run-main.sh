@@ -2,6 +2,8 @@
 # Sets up the machine, builds quendro.exe and runs it in command-line mode in
 # a fresh Windows 2000 test prefix, against the stand-in console behaving
 # normally. Prints the resulting log.txt (decoded to UTF-8) and the exit code.
+# It runs the shipped 32-bit exe under wine32: through qemu-i386 where the
+# kernel cannot start i386 programs (the first line of output says which).
 #   run-main.sh [ARGS...]       default arguments: C: /E
 #   run-main.sh --window        window mode instead: on your display when
 #                               DISPLAY is set, else under Xvfb with a
@@ -20,8 +22,11 @@ mkdir -p "$work/app"
 drop_prefix() {
     [ "${QUENDRO_KEEP_PREFIXES:-0}" != 0 ] || rm -rf "$work/prefix"
 }
+# The way of the shipped exe: its loader, WINEARCH and locale.
+eval "$(python3 "$root/tests/winetest.py" env "$root/build/win32/quendro.exe")"
+echo "Way: $QUENDRO_WAY_DESCRIPTION"
 echo "Creating the Windows 2000 test prefix..."
-"$root/scripts/wineprefix.sh" create "$work/prefix" >/dev/null
+"$root/scripts/wineprefix.sh" create "$work/prefix" "$root/build/win32/standin/dfrgstub.exe" >/dev/null
 cp "$root/build/win32/quendro.exe" "$work/app/"
 # The help file beside the exe; the help viewer finds it through the
 # current folder, so window mode starts in that folder.
@@ -34,8 +39,8 @@ if [ "${1:-}" = "--window" ]; then
     if [ -n "${DISPLAY:-}" ]; then
         echo "Opening the window on $DISPLAY; close it to end."
         set +e
-        (cd "$work/app" && WINEPREFIX="$work/prefix" LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 WINEDEBUG=-all \
-            wine "$work/app/quendro.exe" >"$work/quendro.out" 2>"$work/quendro.err")
+        (cd "$work/app" && WINEPREFIX="$work/prefix" wine "$work/app/quendro.exe" \
+            >"$work/quendro.out" 2>"$work/quendro.err")
         code=$?
         WINEPREFIX="$work/prefix" wineserver -k 2>/dev/null || true
     else

@@ -1,18 +1,30 @@
 #!/bin/sh
 # Sets up the machine, builds everything and runs every test: the native unit
 # tests, the same under ASan+UBSan, the fuzz targets over their corpora, and
-# the Wine end-to-end tests, which include the release's: the release is built
-# into dist/ once, before them.
+# the Wine tests in both ways (tests/winetest.py): native64, the x86_64 build
+# under wine64, and shipped32, the shipped i686 programs under wine32 (run by
+# qemu-i386 where the kernel cannot start them), which alone run the
+# installer's cases. The release is built into dist/ once, before them.
+#
+# QUENDRO_SHIPPED32=subset runs only the shipped32 cases that depend on the
+# 32-bit code itself (label shipped32) instead of the whole suite that way.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
-"$root/scripts/build.sh" native asan win32
+"$root/scripts/build.sh" native asan win32 win64
 
 status=0
+summary=""
 run() {
-    echo "=== $1"
+    name=$1
     shift
-    "$@" || status=1
+    echo "=== $name"
+    start=$(date +%s)
+    rc=0
+    "$@" || rc=$?
+    [ $rc -eq 0 ] || status=1
+    summary="$summary$(printf '%6ss  %s%s' $(($(date +%s) - start)) "$name" "$([ $rc -eq 0 ] || echo ' (FAILED)')")
+"
 }
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
@@ -22,6 +34,14 @@ run "fuzz targets over their corpora" "$root/scripts/fuzz.sh" --check
 run "release into dist/" "$root/scripts/release.sh"
 # The release tests fail, rather than skip, without a release of this build.
 export QUENDRO_RELEASE_REQUIRED=1
-run "end-to-end tests under Wine" ctest --test-dir "$root/build/win32" --output-on-failure -j 4 --timeout 900
+run "Wine tests, native64: $(python3 "$root/tests/winetest.py" describe "$root/build/win64/quendro.exe")" \
+    ctest --test-dir "$root/build/win64" --output-on-failure -j 4 --timeout 900
+subset=
+[ "${QUENDRO_SHIPPED32:-all}" != subset ] || subset="-L shipped32"
+# shellcheck disable=SC2086
+run "Wine tests, shipped32${subset:+ (subset)}: $(python3 "$root/tests/winetest.py" describe "$root/build/win32/quendro.exe")" \
+    ctest --test-dir "$root/build/win32" --output-on-failure -j 4 --timeout 900 $subset
+echo "=== durations"
+printf '%s' "$summary"
 [ $status -eq 0 ] && echo "ALL TESTS PASSED" || echo "SOME TESTS FAILED"
 exit $status

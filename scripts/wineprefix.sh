@@ -131,6 +131,8 @@ cmd_create() {
     rm -rf "$prefix"
     mkdir -p "$prefix"
     export WINEPREFIX="$prefix"
+    # Debian's wine32 loader makes a win64 prefix when wine64 is installed too.
+    export WINEARCH="${WINEARCH:-win32}"
     log="$prefix/create"
 
     # Mono and Gecko are not wanted; the override is for this command only.

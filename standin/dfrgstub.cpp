@@ -213,7 +213,9 @@ INT_PTR CALLBACK BoxProc(HWND dlg, UINT msg, WPARAM wp, LPARAM)
             SetWindowTextA(dlg, "");
             if (g_dyingBox) DestroyWindow(g_dyingBox);
             g_dyingBox = dlg;
-            SetTimer(g_frame, kBoxGoneTimer, 300, NULL);
+            // Kept long enough to record a key-up the program posts after
+            // the key-down, even on a loaded machine.
+            SetTimer(g_frame, kBoxGoneTimer, 2000, NULL);
             g_box = NULL;
             if (g_boxesShown < g_b.boxes) ShowBox();
             else EnableReport();

@@ -25,6 +25,7 @@ The same as a command, for tests written in shell:
 
     winetest.py run-in-clone TEMPLATE PREFIX --out BASE -- PROGRAM.exe [ARGS...]
     eval "$(winetest.py env PROGRAM.exe)"    # the way's environment, in shell
+    winetest.py describe PROGRAM.exe         # how the way runs here, one line
 """
 
 import argparse
@@ -202,13 +203,6 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-def host_path(prefix, path):
-    """The host path of a C:\\ path inside a prefix (or a Z: path)."""
-    if path[:2].upper() == "Z:":
-        return path[2:].replace("\\", "/")
-    return os.path.join(prefix, "drive_c", path[3:].replace("\\", "/"))
-
-
 def read(path, mode="rb"):
     try:
         with open(path, mode) as f:
@@ -323,26 +317,41 @@ def end(proc, timeout):
         return None
 
 
+def screenshot(target, log):
+    """Saves the prefix's virtual desktop (the top left 800x600 of the
+    current display) to target."""
+    with open(log, "wb") as out:
+        subprocess.call(["import", "-window", "root", "-crop", "800x600+0+0", "+repage", target],
+                        stdout=out, stderr=out, stdin=subprocess.DEVNULL)
+    return target
+
+
 # --- command line -----------------------------------------------------------------
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("command", choices=["run-in-clone", "env"])
+    parser.add_argument("command", choices=["run-in-clone", "env", "describe"])
     parser.add_argument("places", nargs="*", help="TEMPLATE PREFIX (run-in-clone)")
     parser.add_argument("--out", help="where the program's output goes (run-in-clone)")
     opts, rest = parser.parse_known_args()
     if rest[:1] == ["--"]:
         rest = rest[1:]
-    program = rest[0] if rest else (opts.places[0] if opts.command == "env" and opts.places else None)
+    program = rest[0] if rest else (opts.places[0] if opts.command != "run-in-clone" and opts.places else None)
     if not program:
         parser.error("no program")
     try:
-        way = use_way(program, quiet=opts.command == "env")
+        way = use_way(program, quiet=opts.command != "run-in-clone")
     except WayUnavailable as e:
+        if opts.command == "describe":
+            print("cannot run here: %s" % e)
+            return 0
         print("cannot run: %s" % e, file=sys.stderr, flush=True)
         return 1
+    if opts.command == "describe":
+        print(way.description)
+        return 0
     if opts.command == "env":
         for name in ("PATH", "WINEARCH", "QUENDRO_WINE_WAY", "QUENDRO_I386_STATUS", "LANG", "LC_ALL",
                      "WINEDEBUG"):

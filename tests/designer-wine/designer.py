@@ -24,15 +24,14 @@ import os
 import random
 import re
 import shutil
-import subprocess
 import sys
 import time
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
-import wineprefix  # noqa: E402
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+import winetest  # noqa: E402
+from winetest import read, windows_path as win  # noqa: E402
 
-WINEPREFIX_SH = wineprefix.SCRIPT
 OPTS = None
 
 NOTICE = ("Warning", "Please note: The backup-feature has been changed.\rBackups will now include "
@@ -47,20 +46,8 @@ VERSION_KEYS = {"Comment": "Comments", "Company": "CompanyName", "Copyright": "L
 TRANSLATIONS = {"lanUS_English": "0409", "lanJapanese": "0411", "csMultilingual": "04E4"}
 
 
-def win(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
 def lower_ascii(text):
     return "".join(c.lower() if "A" <= c <= "Z" else c for c in text)
-
-
-def read(path):
-    try:
-        with open(path, "rb") as f:
-            return f.read()
-    except FileNotFoundError:
-        return b""
 
 
 # --- the stored description, read and written without the component ------------
@@ -153,24 +140,13 @@ class Row:
 
     @staticmethod
     def wait(predicate, timeout=30):
-        end = time.time() + timeout
-        while not predicate() and time.time() < end:
-            time.sleep(0.05)
-        return predicate()
+        return winetest.wait_for(predicate, timeout, 0.05)
 
     def start(self, exe, args, name):
-        # Output to files: Wine's background processes keep inherited pipes open.
-        with open(self.path(name + ".out"), "wb") as out, open(self.path(name + ".err"), "wb") as err:
-            return subprocess.Popen(["wine", exe] + list(args), stdout=out, stderr=err,
-                                    stdin=subprocess.DEVNULL, cwd=self.dir)
+        return winetest.start(exe, args, self.path(name), cwd=self.dir)
 
     def run(self, exe, args, name):
-        proc = self.start(exe, args, name)
-        try:
-            rc = proc.wait(60)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            rc = None
+        rc = winetest.end(self.start(exe, args, name), 60)
         return rc, read(self.path(name + ".out")), read(self.path(name + ".err"))
 
     def designer(self, *args, name="designer"):
@@ -589,6 +565,11 @@ def main():
     for name in ("work", "template", "designer", "helper", "resread", "quendro", "main-dfm"):
         parser.add_argument("--" + name, required=True, type=os.path.abspath)
     OPTS = parser.parse_args()
+    try:
+        winetest.use_way(OPTS.designer, OPTS.helper, OPTS.resread, OPTS.quendro, quiet=OPTS.inside)
+    except winetest.WayUnavailable as e:
+        print("cannot run: %s" % e, flush=True)
+        return 1
     if OPTS.inside:
         suite = unittest.defaultTestLoader.loadTestsFromName("test_" + OPTS.case, DesignerTest)
         return 0 if unittest.TextTestRunner(stream=sys.stdout, verbosity=2).run(suite).wasSuccessful() else 1
@@ -602,18 +583,16 @@ def main():
         shutil.copy2(getattr(OPTS, name), copy)
         args += ["--" + name, copy]
     prefix = os.path.join(OPTS.work, "prefix")
-    if wineprefix.clone(OPTS.template, prefix, os.path.join(OPTS.work, "clone.log")):
-        print("cannot copy the template prefix %s; was e2e_prefix_template run?" % OPTS.template)
+    if winetest.clone(OPTS.template, prefix, os.path.join(OPTS.work, "clone.log")):
         return 1
     if OPTS.case != "new_in_fresh_prefix":
         # The one-time notice belongs to the fresh-prefix case; the prefix is not running yet.
         with open(os.path.join(prefix, "user.reg"), "a") as reg:
             reg.write('\n[Software\\\\ZOZEDIZ\\\\DAVEDARE\\\\2.0\\\\Project Version] %d\n"Warning"="1"\n'
                       % time.time())
-    rc = subprocess.call(["sh", WINEPREFIX_SH, "run", prefix, "--", sys.executable, os.path.abspath(__file__)]
-                         + args, stdin=subprocess.DEVNULL)
+    rc = winetest.run(prefix, [sys.executable, os.path.abspath(__file__)] + args)
     print("case %s: %.1f s" % (OPTS.case, time.time() - start))
-    return wineprefix.finish(prefix, rc)
+    return winetest.finish(prefix, rc)
 
 
 if __name__ == "__main__":

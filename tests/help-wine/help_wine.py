@@ -23,10 +23,12 @@ import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(os.path.dirname(HERE), "e2e"))
 
-import e2e  # noqa: E402
-from e2e import read, wait_for  # noqa: E402
+import e2e  # noqa: E402  (the template prefix's place)
+import winetest  # noqa: E402
+from winetest import read, wait_for  # noqa: E402
 
 IDNO = 7
 NOT_FOUND = "見つかりません"
@@ -77,9 +79,7 @@ class Case:
         return os.path.join(self.dir, name)
 
     def start(self, exe, args, name, cwd=None):
-        with open(self.path(name + ".out"), "wb") as out, open(self.path(name + ".err"), "wb") as err:
-            proc = subprocess.Popen(["wine", exe] + list(args), stdout=out, stderr=err,
-                                    stdin=subprocess.DEVNULL, cwd=cwd or self.dir)
+        proc = winetest.start(exe, args, self.path(name), cwd=cwd or self.dir)
         self.procs.append(proc)
         return proc
 
@@ -87,7 +87,7 @@ class Case:
         """Runs one driver command; returns its exit code and its records."""
         out = self.path("driver-%s-%d.jsonl" % (args[0], len(self.procs)))
         proc = self.start(self.opts.driver, [args[0], out] + [str(a) for a in args[1:]], "driver-" + args[0], cwd)
-        rc = e2e.Wine.finish(proc, timeout)
+        rc = winetest.end(proc, timeout)
         records = [json.loads(l) for l in read(out, "r").splitlines() if l.strip()]
         return rc, records
 
@@ -112,18 +112,14 @@ class Case:
     def shot(self, name):
         shots = os.path.join(self.opts.build, "help-wine", "shots")
         os.makedirs(shots, exist_ok=True)
-        target = os.path.join(shots, name + ".png")
-        with open(self.path("shot-%s.log" % name), "wb") as log:
-            subprocess.call(["import", "-window", "root", "-crop", "800x600+0+0", "+repage", target],
-                            stdout=log, stderr=log, stdin=subprocess.DEVNULL)
-        return target
+        return winetest.screenshot(os.path.join(shots, name + ".png"), self.path("shot-%s.log" % name))
 
     def finish(self):
         self.driver("close")
-        code = e2e.Wine.finish(self.app_proc, 30) if hasattr(self, "app_proc") else None
+        code = winetest.end(self.app_proc, 30) if hasattr(self, "app_proc") else None
         open(self.path("watch.stop"), "w").close()
         for p in self.procs:
-            e2e.Wine.finish(p, 20)
+            winetest.end(p, 20)
         # Nothing of this case (a viewer in particular) may answer the next
         # case's help requests.
         subprocess.call("wineserver -k; wineserver -w", shell=True, stdin=subprocess.DEVNULL,
@@ -234,15 +230,11 @@ def cmd_group(opts):
     work = os.path.join(opts.build, "help-wine")
     os.makedirs(work, exist_ok=True)
     prefix = os.path.join(work, "prefix")
-    rc = e2e.sh([e2e.WINEPREFIX_SH, "clone", e2e.template_dir(opts), prefix], os.path.join(work, "clone.log"))
+    rc = winetest.clone(e2e.template_dir(opts), prefix, os.path.join(work, "clone.log"))
     if rc:
-        print("cannot copy the template prefix; was e2e_prefix_template run?")
         return rc
     inner = [sys.executable, os.path.abspath(__file__), "inside"] + opts.passthrough
-    rc = subprocess.call([e2e.WINEPREFIX_SH, "run", prefix, "--"] + inner, stdin=subprocess.DEVNULL)
-    if rc == 0:
-        shutil.rmtree(prefix, ignore_errors=True)  # kept for a look when a case failed
-    return rc
+    return winetest.finish(prefix, winetest.run(prefix, inner))
 
 
 def cmd_inside(opts):
@@ -262,6 +254,11 @@ def main():
         setattr(opts, name, os.path.abspath(getattr(opts, name)))
     opts.passthrough = ["--build", opts.build, "--quendro", opts.quendro, "--help-dir", opts.help_dir,
                         "--helper", opts.helper, "--driver", opts.driver, "--dump", opts.dump]
+    try:
+        winetest.use_way(opts.quendro, opts.helper, opts.driver, quiet=opts.command == "inside")
+    except winetest.WayUnavailable as e:
+        print("cannot run: %s" % e, flush=True)
+        return 1
     return cmd_group(opts) if opts.command == "group" else cmd_inside(opts)
 
 

@@ -28,14 +28,14 @@ import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
-sys.path.insert(0, os.path.join(ROOT, "scripts"))
+sys.path.insert(0, os.path.join(ROOT, "tests"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 sys.path.insert(0, os.path.join(ROOT, "installer"))
 
-import e2e  # noqa: E402
+import e2e  # noqa: E402  (the expected log texts and console records)
 import release  # noqa: E402
-import wineprefix  # noqa: E402
-from e2e import read, wait_for  # noqa: E402
+import winetest  # noqa: E402
+from winetest import read, wait_for, windows_path as win  # noqa: E402
 
 OPTS = None
 SKIP = 77
@@ -96,10 +96,6 @@ def host_path(windows):
     return os.path.join(OPTS.prefix, "drive_c", *windows[3:].split("\\"))
 
 
-def win(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
 class Row:
     """One row's folder and the programs it runs in the prefix."""
 
@@ -113,20 +109,10 @@ class Row:
         return os.path.join(self.dir, *names)
 
     def start(self, args, name, env=None):
-        full_env = dict(os.environ, **(env or {}))
-        # Output to files: Wine's background processes keep inherited pipes open.
-        with open(self.path(name + ".out"), "wb") as out, open(self.path(name + ".err"), "wb") as err:
-            return subprocess.Popen(["wine"] + list(args), stdout=out, stderr=err, stdin=subprocess.DEVNULL,
-                                    env=full_env, cwd=self.dir)
+        return winetest.start(args[0], args[1:], self.path(name), env, cwd=self.dir)
 
     def run(self, args, name, env=None, timeout=90):
-        proc = self.start(args, name, env)
-        try:
-            return proc.wait(timeout)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait()
-            return None
+        return winetest.end(self.start(args, name, env), timeout)
 
     def command(self, line, name, env=None):
         """Runs LINE as a batch file does (cmd passes it on as typed, quotes and
@@ -556,9 +542,8 @@ def run_suite(case):
 
 def prepare_prefix(prefix):
     """The case's prefix: a clone of the template with the stand-in at.exe."""
-    rc = wineprefix.clone(OPTS.template, prefix, os.path.join(OPTS.work, "clone.log"))
+    rc = winetest.clone(OPTS.template, prefix, os.path.join(OPTS.work, "clone.log"))
     if rc:
-        print("cannot copy the template prefix %s; was e2e_prefix_template run?" % OPTS.template)
         return rc
     shutil.copy2(OPTS.atstub, os.path.join(prefix, "drive_c", "windows", "system32", "at.exe"))
     if OPTS.case == "wrong_system":
@@ -581,6 +566,13 @@ def main():
         parser.add_argument("--" + name, type=os.path.abspath, help=argparse.SUPPRESS)
     OPTS = parser.parse_args()
     OPTS.release = Release()
+    if CASES[OPTS.case] is WineTest:
+        # The installer's stubs are i686 programs: only the shipped32 way runs them.
+        try:
+            winetest.use_way(OPTS.helper, OPTS.atstub, OPTS.wizard, quiet=OPTS.inside)
+        except winetest.WayUnavailable as e:
+            print("cannot run: %s" % e, flush=True)
+            return 1
     if OPTS.inside:
         return run_suite(OPTS.case)
 
@@ -617,10 +609,9 @@ def main():
         args += ["--" + name, getattr(OPTS, name)]
     for name, path in copies.items():
         args += ["--" + name, path]
-    rc = subprocess.call([wineprefix.SCRIPT, "run", prefix, "--", sys.executable, os.path.abspath(__file__)] + args,
-                         stdin=subprocess.DEVNULL)
+    rc = winetest.run(prefix, [sys.executable, os.path.abspath(__file__)] + args)
     print("case %s: %.1f s" % (OPTS.case, time.time() - start))
-    return wineprefix.finish(prefix, rc)
+    return winetest.finish(prefix, rc)
 
 
 if __name__ == "__main__":
