@@ -137,7 +137,7 @@ RUN_ROWS = [
          steps=CHECK_C_AND_RUN + [("wait_dismissed", 1), ("sleep", 1), ("alive", "after_error"),
                                   ("dump", "after")],
          expect_log=OLD_LOG, consoles=[],
-         boxes=[("Quendro", "EFileOpenError: ファイル {log} は開けません", ["OK"], "error")],
+         boxes=[("Quendro", "ファイル {log} は開けません.", ["OK"], "error")],
          checks=["alive_after_error", "exec_enabled_after"]),
     dict(name="two_drives_by_space", console={"C:": NORMAL, "D:": NORMAL},
          steps=[("space", C), ("space", D), ("click", EXEC), ("wait_log",)],
