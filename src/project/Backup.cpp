@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "system/Text.h"
+
 namespace {
 
 constexpr std::uint32_t kReadOnly = 0x01;

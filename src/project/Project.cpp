@@ -5,6 +5,7 @@
 #include "project/AnsiText.h"
 #include "project/UserReg.h"
 #include "project/VersionInfo.h"
+#include "system/Text.h"
 
 const char* const kDefaultsKey = "SOFTWARE\\ZOZEDIZ\\DAVEDARE\\2.0\\Project Version";
 const char* const kDefaultMasks = "*.dfm;*.pas;*.dpr;*.dof;*.dsk;*.res";
@@ -113,16 +114,6 @@ std::string LowerAscii(const std::string& text) {
         }
     });
     return lower;
-}
-
-std::size_t LastSeparator(const std::string& path) {
-    std::size_t found = std::string::npos;
-    ForEachCharacter(path, [&](std::size_t at, bool wide) {
-        if (!wide && (path[at] == '\\' || path[at] == ':')) {
-            found = at;
-        }
-    });
-    return found;
 }
 
 std::string FullFolderPath(IFolderSystem& host, const std::string& folder) {

@@ -155,7 +155,5 @@ std::string LowerAscii(const std::string& text);
 std::string FullFolderPath(IFolderSystem& folders, const std::string& folder);
 // Creates the folder and every missing parent; reports nothing.
 void ForceFolder(IFolderSystem& folders, const std::string& path);
-// Byte offset of the last backslash or colon, read by character; npos if none.
-std::size_t LastSeparator(const std::string& path);
 // The copyright default of the registry defaults for a year.
 std::string CopyrightDefault(int year);

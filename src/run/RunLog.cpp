@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "system/Files.h"
+#include "system/Text.h"
 
 const char* const kLogSeparator = "=================================";
 
@@ -39,11 +40,6 @@ bool IsSaveTempName(const std::string& name) {
     for (std::size_t i = 3; i < name.size() - 4; ++i)
         if (!std::strchr("0123456789abcdef", lower(name[i])) || name[i] == '\0') return false;
     return true;
-}
-
-std::string FolderOf(const std::string& path) {
-    const std::string::size_type at = path.find_last_of("\\/:");
-    return at == std::string::npos ? std::string() : path.substr(0, at + 1);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 // and hidden files under CREATE_ALWAYS) and faults to inject. Large files are
 // generated on read and kept as size and sampled digest only.
 #include "project/Backup.h"
+#include "system/Text.h"
 
 #include <gtest/gtest.h>
 

@@ -4,6 +4,7 @@
 // resource files kept in memory.
 #include "FakeRegistry.h"
 #include "project/Project.h"
+#include "system/Text.h"
 
 #include <gtest/gtest.h>
 

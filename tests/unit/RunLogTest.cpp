@@ -158,8 +158,15 @@ TEST(RunLogFile, UnreadableFileIsAnOpenErrorNamingThePath) {
 }
 
 TEST(RunLogFile, LogPathIsBesideTheExecutable) {
-    EXPECT_EQ(LogPathFor("C:\\Program Files\\Quendro\\quendro.exe"), "C:\\Program Files\\Quendro\\log.txt");
-    EXPECT_EQ(LogPathFor("Z:\\tmp\\ソフト\\quendro.exe"), "Z:\\tmp\\ソフト\\log.txt");
+    const struct {
+        const char* exe;
+        const char* log;
+    } cases[] = {
+        {"C:\\Program Files\\Quendro\\quendro.exe", "C:\\Program Files\\Quendro\\log.txt"},
+        {"Z:\\tmp\\ソフト\\quendro.exe", "Z:\\tmp\\ソフト\\log.txt"},
+        {"C:\\d\\ソ.exe", "C:\\d\\log.txt"},  // ソ is 83 5C: its trail byte is no separator
+    };
+    for (const auto& c : cases) EXPECT_EQ(LogPathFor(c.exe), c.log) << c.exe;
 }
 
 // The save never loses the old file, whatever refuses it.

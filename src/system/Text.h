@@ -1,0 +1,15 @@
+#pragma once
+// Paths in code page 932, the ANSI code page of the target system. The trail
+// byte of a double-byte character may be 0x5C, the backslash ("ソ" is 83 5C),
+// so a path is read character by character, never byte by byte.
+#include <cstddef>
+#include <string>
+
+// True when the byte starts a double-byte character of code page 932.
+bool IsCp932LeadByte(unsigned char byte);
+
+// Byte offset of the last backslash or colon, read by character; npos if none.
+std::size_t LastSeparator(const std::string& path);
+
+// The path up to and including its last separator; empty when it has none.
+std::string FolderOf(const std::string& path);
