@@ -263,6 +263,7 @@ struct SizeCase {
     const char* name;
     int topics, keywordsPerTopic, keywordLength, sharedKeywords, paragraphBytes;
     unsigned contextLevels, keywordLevels, minBlocks;
+    std::vector<const char*> ownKeywords = {};  // one more keyword for each of the first topics
 };
 
 // About `bytes` bytes of kana in code page 932 (two bytes a character).
@@ -280,6 +281,7 @@ Files Generated(const SizeCase& c) {
         for (int k = 0; k < c.keywordsPerTopic; ++k)
             t << "@keywords kw" << i << "_" << k << std::string(static_cast<std::size_t>(c.keywordLength), 'x') << "\n";
         for (int k = 0; k < c.sharedKeywords; ++k) t << "@keywords shared" << k << "\n";
+        if (static_cast<std::size_t>(i) < c.ownKeywords.size()) t << "@keywords " << c.ownKeywords[i] << "\n";
         t << Filler(c.paragraphBytes, i) << " **b** `c`";
         if (i + 1 < c.topics) t << " [[t" << i + 1 << "]]";
         t << "\n\n    code line\n    " << i << "\n";
@@ -317,7 +319,9 @@ INSTANTIATE_TEST_SUITE_P(
                       SizeCase{"many_topics", 700, 1, 0, 2, 60, 2, 2, 20},
                       SizeCase{"long_keywords", 400, 3, 200, 0, 30, 2, 4, 5},
                       SizeCase{"index_page_of_one_child", 31, 3, 200, 0, 30, 1, 3, 1},
-                      SizeCase{"block_sized_paragraphs", 12, 1, 0, 1, 3000, 1, 1, 12}),
+                      SizeCase{"block_sized_paragraphs", 12, 1, 0, 1, 3000, 1, 1, 12},
+                      // 83 67, 83 47, 83 50: trail bytes are never case-folded.
+                      SizeCase{"katakana_keywords", 3, 0, 0, 0, 30, 1, 1, 1, {u8"ト", u8"エ", u8"ケ"}}),
     [](const ::testing::TestParamInfo<SizeCase>& info) { return std::string(info.param.name); });
 
 // --- faulty sources -------------------------------------------------------------

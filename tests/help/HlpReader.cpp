@@ -79,12 +79,16 @@ std::int32_t Signed(const std::string& k) {
 
 std::uint32_t Unsigned(const std::string& k) { return static_cast<std::uint32_t>(Signed(k)); }
 
+// Letters a to z sort as A to Z; both bytes of a double-byte character as they are.
 bool FoldLess(const std::string& a, const std::string& b) {
+    bool trail = false;  // equal so far, so the same in both
     for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
         unsigned x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-        if (x >= 'a' && x <= 'z') x -= 32;
-        if (y >= 'a' && y <= 'z') y -= 32;
+        const bool lead = !trail && ((x >= 0x81 && x <= 0x9F) || (x >= 0xE0 && x <= 0xFC));
+        if (!trail && !lead && x >= 'a' && x <= 'z') x -= 32;
+        if (!trail && !lead && y >= 'a' && y <= 'z') y -= 32;
         if (x != y) return x < y;
+        trail = lead;
     }
     if (a.size() != b.size()) return a.size() < b.size();
     return a < b;

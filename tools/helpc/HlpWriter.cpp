@@ -4,6 +4,8 @@
 #include <map>
 #include <stdexcept>
 
+#include "system/Text.h"
+
 namespace helpc {
 
 namespace {
@@ -387,12 +389,21 @@ std::string BuildFont(const HelpProject& project) {
 
 }  // namespace
 
+// As the viewer compares: a to z as A to Z, but never within a double-byte
+// character (ト 83 67 is not エ 83 47).
 bool KeywordLess(const std::string& a, const std::string& b) {
     auto fold = [](unsigned char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; };
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
-        const unsigned x = fold(static_cast<unsigned char>(a[i])), y = fold(static_cast<unsigned char>(b[i]));
-        if (x != y) return x < y;
+        const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (IsCp932LeadByte(x)) {
+            // Equal so far, so y leads a character too; compare the pair unfolded.
+            if (x != y) return x < y;
+            if (++i == n) break;
+            if (a[i] != b[i]) return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]);
+            continue;
+        }
+        if (fold(x) != fold(y)) return fold(x) < fold(y);
     }
     if (a.size() != b.size()) return a.size() < b.size();
     return a < b;
