@@ -1,6 +1,7 @@
 #include "project/Project.h"
 
 #include <exception>
+#include <limits>
 
 #include "project/AnsiText.h"
 #include "project/UserReg.h"
@@ -61,6 +62,10 @@ Enum EnumFromStored(std::int32_t stored, int count, const char* valueName, const
     }
     return static_cast<Enum>(ordinal);
 }
+
+// One more build; at the largest number the counter stays there rather than
+// turning negative, and the store goes on.
+int NextBuild(int build) { return build < std::numeric_limits<int>::max() ? build + 1 : build; }
 
 }  // namespace
 
@@ -257,7 +262,7 @@ std::string TProject::CheckPath(const std::string& value) {
 
 void TProject::AfterLoad() {
     if (Designing()) {
-        ++Build_;
+        Build_ = NextBuild(Build_);
         return;
     }
     if (AutoNaming_) {
@@ -271,7 +276,7 @@ void TProject::BeforeStore() {
     if (!Designing()) {
         return;
     }
-    ++Build_;
+    Build_ = NextBuild(Build_);
     VersionLoadPending_ = false;
     SaveDefaults();
     WriteVersionResource();

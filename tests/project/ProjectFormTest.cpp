@@ -53,30 +53,45 @@ TEST(ProjectForm, TheFinishedProgramHoldsTheStoredValues) {
 }
 
 TEST(ProjectForm, DesignModeOpenAndStore) {
-    FakeProjectHost host;
-    host.registry.SetText(kDefaultsKey, "Warning", "1");
-    host.folders.insert("f:");
-    host.folders.insert("f:\\backup");
-    host.folders.insert("f:\\project");
-    host.folders.insert("f:\\project\\quendro");
-    TProjectForm form(host, UnavailableBackup(), true);
-    form.Load(MainDescription());
-    TProject& q = *form.Find("QUENDRO");
-    EXPECT_EQ(q.Build(), 5);
-    EXPECT_EQ(q.Log().size(), 5u);  // the stored version arrives silently
-    EXPECT_EQ(q.ProjectPath(), "f:\\project\\quendro");
-    const std::string stored = form.Store();
-    EXPECT_EQ(q.Build(), 6);
-    EXPECT_EQ(host.resFiles.files.count("f:\\project\\quendro\\Version.res"), 1u);
-    // Storing again what was loaded gives the same text but for the counter and the new log line.
-    TProjectForm again(host, UnavailableBackup(), true);
-    again.Load(stored);
-    EXPECT_EQ(again.Find("QUENDRO")->Build(), 7);
-    EXPECT_EQ(again.Find("QUENDRO")->Log().back(), "2001/9/24 9:04:31: Versionresource written - build 6.");
-    EXPECT_EQ(again.Describe(), form.Describe().replace(form.Describe().find("Build = 6"), 9, "Build = 7"));
+    // The counter after opening, storing and opening again; it never turns negative.
+    const struct {
+        int stored, opened, first, second;
+    } cases[] = {
+        {4, 5, 6, 7},
+        {2147483647, 2147483647, 2147483647, 2147483647},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
+        FakeProjectHost host;
+        host.registry.SetText(kDefaultsKey, "Warning", "1");
+        host.folders.insert("f:");
+        host.folders.insert("f:\\backup");
+        host.folders.insert("f:\\project");
+        host.folders.insert("f:\\project\\quendro");
+        TProjectForm form(host, UnavailableBackup(), true);
+        std::string description = MainDescription();
+        description.replace(description.find("Build = 4"), 9, "Build = " + std::to_string(c.stored));
+        form.Load(description);
+        TProject& q = *form.Find("QUENDRO");
+        EXPECT_EQ(q.Build(), c.opened);
+        EXPECT_EQ(q.Log().size(), 5u);  // the stored version arrives silently
+        EXPECT_EQ(q.ProjectPath(), "f:\\project\\quendro");
+        const std::string stored = form.Store();
+        EXPECT_EQ(q.Build(), c.first);
+        EXPECT_EQ(host.resFiles.files.count("f:\\project\\quendro\\Version.res"), 1u);
+        // Storing again what was loaded gives the same text but for the counter and the new log line.
+        TProjectForm again(host, UnavailableBackup(), true);
+        again.Load(stored);
+        EXPECT_EQ(again.Find("QUENDRO")->Build(), c.second);
+        const std::string first = "Build = " + std::to_string(c.first);
+        EXPECT_EQ(again.Find("QUENDRO")->Log().back(),
+                  "2001/9/24 9:04:31: Versionresource written - build " + std::to_string(c.first) + ".");
+        EXPECT_EQ(again.Describe(), form.Describe().replace(form.Describe().find(first), first.size(),
+                                                            "Build = " + std::to_string(c.second)));
 
-    host.resFiles.failWrite = true;
-    EXPECT_THROW(again.Store(), EProjectError);
+        host.resFiles.failWrite = true;
+        EXPECT_THROW(again.Store(), EProjectError);
+    }
 }
 
 TEST(ProjectForm, DescriptionsThatDoNotFitChangeNothing) {
