@@ -174,16 +174,22 @@ void TBackup::CopyMatching(const std::string& folder, const std::string& mask, b
         }
         const std::string source = folder + entry.Name;
         CheckLength(source);
+        // Before its folder is made: a folder too long would fail there,
+        // named as the folder and not as the file.
+        CheckLength(FolderThere(folder) + entry.Name);
         const std::string target = TargetFolderFor(folder) + entry.Name;
-        CheckLength(target);
         ErrorFlag |= !CopyOneFile(source, target, !lastTargetMade_);
     }
+}
+
+std::string TBackup::FolderThere(const std::string& folder) const {
+    return TargetRoot + folder.substr(std::min(SourceRoot.size(), folder.size()));
 }
 
 std::string TBackup::TargetFolderFor(const std::string& folder) {
     // Once for the files of one folder (they are copied one after another).
     if (!lastSourceFolder_.empty() && folder == lastSourceFolder_) return lastTargetFolder_;
-    const std::string folderThere = TargetRoot + folder.substr(std::min(SourceRoot.size(), folder.size()));
+    const std::string folderThere = FolderThere(folder);
     const bool existed = files_.FolderExists(WithoutBackslash(folderThere));
     ::ForceFolder(files_, folderThere);
     lastTargetFolder_ = FullFolderPath(files_, folderThere);

@@ -40,6 +40,8 @@ private:
     void BackupFolder(const std::string& folder);
     void BackupMasks(const std::string& folder);
     void CopyMatching(const std::string& folder, const std::string& mask, bool changedOnly);
+    // The source folder's place under TargetRoot, before it is made or expanded.
+    std::string FolderThere(const std::string& folder) const;
     std::string TargetFolderFor(const std::string& folder);
     bool CopyOneFile(const std::string& source, const std::string& target, bool earlierPossible);
     void CopyBytes(const std::string& source, const std::string& target, bool earlierPossible);

@@ -126,12 +126,14 @@ std::string FullFolderPath(IFolderSystem& host, const std::string& folder) {
         throw EProjectError("Folder name is empty");
     }
     std::string full;
-    const std::size_t got = host.FullPathName(folder, full);
+    std::uint32_t error = 0;
+    const std::size_t got = host.FullPathName(folder, full, error);
+    // Windows answers a name too long with the size it needs, Wine with 0.
+    if (got >= kMaxFullPath || (got == 0 && error == kFileNameTooLong)) {
+        throw EProjectError("Path too long: \"" + folder + "\"");
+    }
     if (got == 0) {
         throw EProjectError("Invalid folder name \"" + folder + "\"");
-    }
-    if (got >= kMaxFullPath) {
-        throw EProjectError("Path too long: \"" + folder + "\"");
     }
     if (!EndsWithBackslash(full)) {
         full += '\\';
@@ -238,7 +240,8 @@ void TProject::SetResourceFile(const std::string& value) { ResourceFile_ = ResFi
 
 std::string TProject::CheckPath(const std::string& value) {
     std::string expanded;
-    const std::size_t got = host_.FullPathName(value, expanded);
+    std::uint32_t error = 0;
+    const std::size_t got = host_.FullPathName(value, expanded, error);
     if (got >= kMaxFullPath) {
         throw EProjectError("Path too long: \"" + value + "\"");
     }

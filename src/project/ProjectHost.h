@@ -4,6 +4,7 @@
 // folders of its path rules, the registry, the resource file writes and the
 // application title. Win32ProjectHost is the real one; tests use a fake.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "project/ResFileSystem.h"
@@ -14,15 +15,19 @@ class IRegistryApi;
 // Full paths fit in 260 bytes (259 characters and the zero).
 constexpr std::size_t kMaxFullPath = 260;
 
+// ERROR_FILENAME_EXCED_RANGE: Wine's answer to a name too long for the A
+// calls, where Windows returns the size it would need.
+constexpr std::uint32_t kFileNameTooLong = 206;
+
 // The folder calls of the path rules, shared by the component and the
 // backup engine.
 class IFolderSystem {
 public:
     virtual ~IFolderSystem() = default;
-    // GetFullPathNameA into kMaxFullPath bytes: the length of `full`, 0 when the
-    // name cannot be expanded (an empty name), or the size needed when it does
-    // not fit (then `full` is empty).
-    virtual std::size_t FullPathName(const std::string& name, std::string& full) = 0;
+    // GetFullPathNameA into kMaxFullPath bytes: the length of `full`, the size
+    // needed when it does not fit (then `full` is empty), or 0 when the name
+    // cannot be expanded, with the system's error code in `error`.
+    virtual std::size_t FullPathName(const std::string& name, std::string& full, std::uint32_t& error) = 0;
     virtual std::string CurrentDirectory() = 0;
     virtual bool FolderExists(const std::string& path) = 0;
     // CreateDirectoryA of one folder whose parent exists.

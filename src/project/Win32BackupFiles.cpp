@@ -17,8 +17,8 @@ void Fill(const WIN32_FIND_DATAA& data, TBackupEntry& entry) {
 
 }  // namespace
 
-std::size_t Win32BackupFiles::FullPathName(const std::string& name, std::string& full) {
-    return folders_.FullPathName(name, full);
+std::size_t Win32BackupFiles::FullPathName(const std::string& name, std::string& full, std::uint32_t& error) {
+    return folders_.FullPathName(name, full, error);
 }
 
 std::string Win32BackupFiles::CurrentDirectory() { return folders_.CurrentDirectory(); }

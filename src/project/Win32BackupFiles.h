@@ -6,7 +6,7 @@
 
 class Win32BackupFiles : public IBackupFiles {
 public:
-    std::size_t FullPathName(const std::string& name, std::string& full) override;
+    std::size_t FullPathName(const std::string& name, std::string& full, std::uint32_t& error) override;
     std::string CurrentDirectory() override;
     bool FolderExists(const std::string& path) override;
     bool CreateFolder(const std::string& path) override;

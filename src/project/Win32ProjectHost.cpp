@@ -7,6 +7,7 @@
 static_assert(mb::kYesNoCancel == MB_YESNOCANCEL && mb::kYesNo == MB_YESNO && mb::kIconQuestion == MB_ICONQUESTION &&
                   mb::kIdYes == IDYES && mb::kIdNo == IDNO && mb::kIdCancel == IDCANCEL,
               "message box styles and answers");
+static_assert(kFileNameTooLong == ERROR_FILENAME_EXCED_RANGE, "the error of a name too long");
 
 int Win32ProjectHost::MessageBoxA(WindowHandle owner, const char* text, const char* caption, unsigned style) {
     return ::MessageBoxA(reinterpret_cast<HWND>(owner), text, caption, style);
@@ -31,10 +32,11 @@ int Win32ProjectHost::CurrentYear() {
     return now.wYear;
 }
 
-std::size_t Win32ProjectHost::FullPathName(const std::string& name, std::string& full) {
+std::size_t Win32ProjectHost::FullPathName(const std::string& name, std::string& full, std::uint32_t& error) {
     char buffer[kMaxFullPath];
     char* filePart = nullptr;
     const DWORD got = ::GetFullPathNameA(name.c_str(), sizeof buffer, buffer, &filePart);
+    error = got == 0 ? ::GetLastError() : 0;
     full = got > 0 && got < sizeof buffer ? std::string(buffer, got) : std::string();
     return got;
 }

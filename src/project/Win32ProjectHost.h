@@ -13,7 +13,7 @@ public:
     int MessageBoxA(WindowHandle owner, const char* text, const char* caption, unsigned style) override;
     std::string Timestamp() override;
     int CurrentYear() override;
-    std::size_t FullPathName(const std::string& name, std::string& full) override;
+    std::size_t FullPathName(const std::string& name, std::string& full, std::uint32_t& error) override;
     std::string CurrentDirectory() override;
     bool FolderExists(const std::string& path) override;
     bool CreateFolder(const std::string& path) override;

@@ -22,12 +22,12 @@ struct Rig {
     std::string Run(const std::string& masks, std::uint8_t mode = 0) {
         files.AddFolder(target);
         TBackup backup(files, host);
-        backup.SetSourcePath("C:\\Src");
-        backup.SetTargetPath(target);
-        backup.SetFileMasks(masks);
-        backup.CopyMode = mode;
         std::string error;
         try {
+            backup.SetSourcePath("C:\\Src");
+            backup.SetTargetPath(target);
+            backup.SetFileMasks(masks);
+            backup.CopyMode = mode;
             EXPECT_TRUE(backup.Execute());
         } catch (const EProjectError& e) {
             error = e.Message();
@@ -230,14 +230,20 @@ TEST(BackupPaths, TooLongRaisesNamingThePath) {
         {"folder to walk", "C:\\Src\\" + longName + "\\f.pas", "C:\\Bak", "C:\\Src\\" + longName + "\\"},
         {"target file", "C:\\Src\\" + longName.substr(200) + ".pas", "C:\\Bak\\" + longName.substr(50),
          "C:\\Bak\\" + longName.substr(50) + "\\" + longName.substr(200) + ".pas"},
+        {"target folder", "C:\\Src\\" + longName.substr(200) + "\\f.pas", "C:\\Bak\\" + longName.substr(50),
+         "C:\\Bak\\" + longName.substr(50) + "\\" + longName.substr(200) + "\\f.pas"},
+        {"target root", "C:\\Src\\f.pas", "C:\\Bak\\" + longName + "n", "C:\\Bak\\" + longName + "n"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Rig r;
-        r.target = c.target;
-        r.files.AddFile(c.file, "f");
-        EXPECT_EQ(r.Run("*.pas"), "Path too long: \"" + c.named + "\"");
-        EXPECT_TRUE(r.files.createdFiles.empty());
+        for (const bool wine : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (wine ? " (Wine)" : ""));
+            Rig r;
+            r.files.wineLongNames = wine;
+            r.target = c.target;
+            r.files.AddFile(c.file, "f");
+            EXPECT_EQ(r.Run("*.pas"), "Path too long: \"" + c.named + "\"");
+            EXPECT_TRUE(r.files.createdFiles.empty());
+        }
     }
 }
 

@@ -33,6 +33,8 @@ public:
     static constexpr std::uint64_t kSeed = 14695981039346656037ull;
 
     std::string currentDirectory = "C:\\Work\\Editor";
+    // A name too long for the A calls: Wine answers 0 and the error, Windows the size needed.
+    bool wineLongNames = false;
     std::vector<Node> nodes;
     std::map<std::string, std::pair<Fault, std::uint64_t>> faults;  // by path in any case: fault, at byte
     std::vector<std::string> createdFiles;
@@ -90,9 +92,11 @@ public:
     }
     std::size_t OpenHandles() const { return files_.size() + finds_.size(); }
 
-    std::size_t FullPathName(const std::string& name, std::string& full) override {
+    std::size_t FullPathName(const std::string& name, std::string& full, std::uint32_t& error) override {
         full.clear();
+        error = 0;
         if (name.empty()) return 0;
+        if (wineLongNames && name.size() >= kMaxFullPath) return error = kFileNameTooLong, 0;
         const std::string expanded = name.size() >= 2 && name[1] == ':' ? name : currentDirectory + "\\" + name;
         if (expanded.size() >= kMaxFullPath) return expanded.size() + 1;
         full = expanded;

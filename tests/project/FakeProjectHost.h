@@ -65,8 +65,9 @@ public:
     }
     std::string Timestamp() override { return timestamp; }
     int CurrentYear() override { return year; }
-    std::size_t FullPathName(const std::string& name, std::string& full) override {
+    std::size_t FullPathName(const std::string& name, std::string& full, std::uint32_t& error) override {
         full.clear();
+        error = 0;
         if (name.empty()) return 0;
         const bool absolute = name.size() >= 2 && name[1] == ':';
         const std::string expanded = absolute ? name : currentDirectory + "\\" + name;
