@@ -66,10 +66,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     const std::string out = __argv[1];
     const std::string stop = __argv[2];
     record::AppendLine(out, "{\"event\":\"ready\"}");
-    std::string last;
-    DWORD lastPress = 0;
+    std::string last, settling;
+    DWORD lastPress = 0, settlingSince = 0;
     for (int presses = 0; presses < 30 && !record::FileExists(stop);) {
-        Sleep(300);
+        Sleep(200);
         HWND dialog = NULL;
         EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&dialog));
         if (!dialog) continue;
@@ -78,6 +78,17 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         // One press a page: the same page again only once the press had time.
         std::string signature = Utf8(TextOf(dialog));
         for (const std::string& s : page.statics) signature += "\n" + s;
+        // A page builds its controls after its header shows (slowly on a
+        // loaded or emulated machine): read it only once it stopped changing.
+        std::string content = signature;
+        for (const std::string& s : page.edits) content += "\ne:" + s;
+        for (const std::string& s : page.checked) content += "\nc:" + s;
+        if (content != settling) {
+            settling = content;
+            settlingSince = GetTickCount();
+            continue;
+        }
+        if (GetTickCount() - settlingSince < 1000) continue;
         if (signature == last && GetTickCount() - lastPress < 3000) continue;
         last = signature;
         lastPress = GetTickCount();
