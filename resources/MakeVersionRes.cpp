@@ -25,7 +25,7 @@ public:
     int MessageBoxA(WindowHandle, const char* text, const char*, unsigned) override { Refuse(text); }
     std::string Timestamp() override { return "build"; }
     int CurrentYear() override { Refuse("year"); }
-    std::size_t FullPathName(const std::string& name, std::string&) override { Refuse(name); }
+    std::size_t FullPathName(const std::string& name, std::string&, std::uint32_t&) override { Refuse(name); }
     std::string CurrentDirectory() override { Refuse("current directory"); }
     bool FolderExists(const std::string& path) override { Refuse(path); }
     bool CreateFolder(const std::string& path) override { Refuse(path); }
