@@ -8,8 +8,10 @@
 // True when the byte starts a double-byte character of code page 932.
 bool IsCp932LeadByte(unsigned char byte);
 
-// Byte offset of the last backslash or colon, read by character; npos if none.
-std::size_t LastSeparator(const std::string& path);
+// Byte offset of the last of the separators (by default backslash and colon),
+// read by character; npos if none.
+std::size_t LastSeparator(const std::string& path, const char* separators = "\\:");
 
-// The path up to and including its last separator; empty when it has none.
+// The path up to and including its last separator, a forward slash counting
+// too as the file calls take either; empty when it has none.
 std::string FolderOf(const std::string& path);

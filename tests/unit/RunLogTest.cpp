@@ -165,6 +165,7 @@ TEST(RunLogFile, LogPathIsBesideTheExecutable) {
         {"C:\\Program Files\\Quendro\\quendro.exe", "C:\\Program Files\\Quendro\\log.txt"},
         {"Z:\\tmp\\ソフト\\quendro.exe", "Z:\\tmp\\ソフト\\log.txt"},
         {"C:\\d\\ソ.exe", "C:\\d\\log.txt"},  // ソ is 83 5C: its trail byte is no separator
+        {"C:/d/quendro.exe", "C:/d/log.txt"},         // the file calls take either slash
     };
     for (const auto& c : cases) EXPECT_EQ(LogPathFor(c.exe), c.log) << c.exe;
 }
