@@ -1,7 +1,6 @@
 #include "app/CommandLine.h"
 
 #include "run/RunLog.h"
-#include "system/ExitWin32.h"
 
 namespace {
 
@@ -32,32 +31,24 @@ void RunCommandLine(ICommandLineHost& host, const std::vector<std::string>& args
             continueOnError = true;
     }
 
-    TRunLog log(host.Clock());
-    LoadRunLog(log, host.Files(), logPath);
-    AppendRunHeader(log);
-
-    for (const std::string& s : upper) {
-        if (IsDriveSpec(s)) {
-            if (host.DriveType(s + "\\") == drivetype::kFixed) {
-                if (host.DefragDrive(s[0], log)) continue;
-                AddLogLine(log, s + "　正しく実行できませんでした。");
+    // The power-off follows a run that failed too.
+    PerformRun(host, logPath, [&](TRunLog& log) {
+        for (const std::string& s : upper) {
+            if (IsDriveSpec(s)) {
+                if (host.DriveType(s + "\\") == drivetype::kFixed) {
+                    if (host.DefragDrive(s[0], log)) continue;
+                    AddLogLine(log, s + "　正しく実行できませんでした。");
+                } else {
+                    AddLogLine(log, s + "　ドライブが存在しないかデフラグできません。");
+                }
+            } else if (s == "/S" || s == "/E") {
+                continue;
             } else {
-                AddLogLine(log, s + "　ドライブが存在しないかデフラグできません。");
+                AddLogLine(log, "引数が不正です。（" + s + "）");
             }
-        } else if (s == "/S" || s == "/E") {
-            continue;
-        } else {
-            AddLogLine(log, "引数が不正です。（" + s + "）");
+            LogContinueOrAbort(log, continueOnError);
+            if (!continueOnError) break;
         }
-        LogContinueOrAbort(log, continueOnError);
-        if (!continueOnError) break;
-    }
-
-    AppendEndOfRun(log);
-    SaveRunLog(log, host.Files(), logPath);
-
-    if (powerOffAfterRun) {
-        TExitWin exitWin(nullptr, host.ShutdownApi());
-        exitWin.PowerOff();
-    }
+        return powerOffAfterRun;
+    });
 }

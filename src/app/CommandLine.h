@@ -4,25 +4,18 @@
 #include <string>
 #include <vector>
 
+#include "run/Run.h"
 #include "system/DriveTypes.h"
 
-class ILogClock;
-class ILogFiles;
-class IShutdownApi;
 class TRunLog;
 
-
-class ICommandLineHost {
+class ICommandLineHost : public IRunHost {
 public:
-    virtual ~ICommandLineHost() = default;
     // The system's upper-casing (CharUpperBuffA): double-byte characters stay whole.
     virtual std::string UpperCase(const std::string& text) = 0;
     virtual unsigned DriveType(const std::string& root) = 0;
     // DefragDrive with show errors and process messages off.
     virtual bool DefragDrive(char letter, TRunLog& log) = 0;
-    virtual ILogFiles& Files() = 0;
-    virtual ILogClock& Clock() = 0;
-    virtual IShutdownApi& ShutdownApi() = 0;
 };
 
 // Errors of the log file and of the power-off pass through to the caller.

@@ -27,7 +27,7 @@ unsigned Win32CommandLineHost::DriveType(const std::string& root) {
 }
 
 bool Win32CommandLineHost::DefragDrive(char letter, TRunLog& log) {
-    return ::DefragDrive(windows_, letter, false, log, false);
+    return ::DefragDrive(windows_, letter, log, kCommandLineDefrag);
 }
 
 int Win32EntryHost::MessageBoxA(WindowHandle owner, const char* text, const char* caption,

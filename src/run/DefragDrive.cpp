@@ -123,7 +123,6 @@ private:
 
 }  // namespace
 
-bool DefragDrive(IConsoleWindows& windows, char driveLetter, bool showErrors, TRunLog& log,
-                 bool processMessages) {
-    return DefragRun(windows, driveLetter, showErrors, log, processMessages).Run();
+bool DefragDrive(IConsoleWindows& windows, char driveLetter, TRunLog& log, const DefragOptions& options) {
+    return DefragRun(windows, driveLetter, options.showErrors, log, options.processMessages).Run();
 }

@@ -15,5 +15,12 @@ constexpr unsigned kCloseTries = 11;
 constexpr unsigned kCloseSleepMs = 1500;
 }  // namespace defrag
 
-bool DefragDrive(IConsoleWindows& windows, char driveLetter, bool showErrors, TRunLog& log,
-                 bool processMessages);
+// How a drive is run in each mode.
+struct DefragOptions {
+    bool showErrors;       // a warning box besides each failure's log line
+    bool processMessages;  // the caller's windows stay responsive while it waits
+};
+constexpr DefragOptions kCommandLineDefrag{false, false};
+constexpr DefragOptions WindowDefrag(bool showErrors) { return {showErrors, true}; }
+
+bool DefragDrive(IConsoleWindows& windows, char driveLetter, TRunLog& log, const DefragOptions& options);

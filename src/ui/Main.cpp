@@ -343,5 +343,5 @@ bool TfrmMain::ShutdownChecked() { return Checked(idChkShutdown); }
 void TfrmMain::SetExecEnabled(bool enabled) { ::EnableWindow(::GetDlgItem(hwnd_, idBtnExec), enabled); }
 
 bool TfrmMain::DefragDrive(char letter, bool showErrors, TRunLog& log) {
-    return ::DefragDrive(windows_, letter, showErrors, log, true);
+    return ::DefragDrive(windows_, letter, log, WindowDefrag(showErrors));
 }

@@ -3,7 +3,6 @@
 #include "run/DefragDrive.h"
 #include "run/RunLog.h"
 #include "system/DriveTypes.h"
-#include "system/ExitWin32.h"
 
 namespace {
 
@@ -45,29 +44,21 @@ void RunCheckedDrives(IMainView& view, IRunServices& services, const std::string
 
     ExecButtonRestorer restorer(view);
     CloseRequested = false;
-    TRunLog log(services.Clock());
-    LoadRunLog(log, services.Files(), logPath);
-    AppendRunHeader(log);
-
-    bool lastResult = false;
-    const int count = view.DriveCount();
-    for (int i = 0; i < count; ++i) {
-        if (!view.DriveChecked(i)) continue;
-        const std::string text = view.DriveText(i);
-        if (text.empty()) continue;
-        lastResult = services.DefragDrive(text[0], view.ShowErrorChecked(), log);
-        if (lastResult) continue;
-        if (view.OnErrorStopChecked()) break;
-        AddLogLine(log, "エラーが発生しましたが続行します。");
-    }
-
-    AppendEndOfRun(log);
-    SaveRunLog(log, services.Files(), logPath);
-
-    if (view.ShutdownChecked() && lastResult) {
-        TExitWin exitWin(nullptr, services.ShutdownApi());
-        exitWin.PowerOff();
-    }
+    // The power-off follows only when the last drive run succeeded.
+    PerformRun(services, logPath, [&](TRunLog& log) {
+        bool lastResult = false;
+        const int count = view.DriveCount();
+        for (int i = 0; i < count; ++i) {
+            if (!view.DriveChecked(i)) continue;
+            const std::string text = view.DriveText(i);
+            if (text.empty()) continue;
+            lastResult = services.DefragDrive(text[0], view.ShowErrorChecked(), log);
+            if (lastResult) continue;
+            if (view.OnErrorStopChecked()) break;
+            AddLogLine(log, "エラーが発生しましたが続行します。");
+        }
+        return view.ShutdownChecked() && lastResult;
+    });
 }
 
 std::string ErrorBoxText(const std::string& message) {

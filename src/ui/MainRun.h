@@ -4,11 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "run/Run.h"
 #include "system/MessageBoxes.h"
 
-class ILogClock;
-class ILogFiles;
-class IShutdownApi;
 class TRunLog;
 
 // The drive queries of the list.
@@ -38,14 +36,10 @@ public:
     virtual void SetExecEnabled(bool enabled) = 0;
 };
 
-class IRunServices {
+class IRunServices : public IRunHost {
 public:
-    virtual ~IRunServices() = default;
     // DefragDrive with process messages on.
     virtual bool DefragDrive(char letter, bool showErrors, TRunLog& log) = 0;
-    virtual ILogFiles& Files() = 0;
-    virtual ILogClock& Clock() = 0;
-    virtual IShutdownApi& ShutdownApi() = 0;
 };
 
 // The execute button's run. Errors of the log file and of the power-off

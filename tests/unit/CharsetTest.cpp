@@ -33,7 +33,7 @@ TEST(Charset, DriveLinesBeginWithTheIdeographicSpace) {
     script.alreadyDone = true;
     FakeConsole fake(script);
     TRunLog log(fake);
-    ASSERT_TRUE(DefragDrive(fake, 'D', false, log, false));
+    ASSERT_TRUE(DefragDrive(fake, 'D', log, kCommandLineDefrag));
     // D: + ideographic space + デフラグを完了しました。
     EXPECT_EQ(Hex(log.Lines()[0].substr(22)),
               "44 3a 81 40 83 66 83 74 83 89 83 4f 82 f0 8a ae 97 b9 82 b5 82 dc 82 b5 82 bd 81 42");

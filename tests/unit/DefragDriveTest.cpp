@@ -28,7 +28,7 @@ protected:
     Outcome Run(FakeConsole& fake, bool showErrors = false, bool processMessages = false) {
         TRunLog log(fake);
         fake.watchedLog = &log;
-        const bool result = DefragDrive(fake, 'C', showErrors, log, processMessages);
+        const bool result = DefragDrive(fake, 'C', log, DefragOptions{showErrors, processMessages});
         fake.watchedLog = nullptr;
         return {result, Texts(log)};
     }
@@ -243,7 +243,7 @@ TEST_F(DefragDriveTest, ShownErrorsComeAsWarningBoxesBeforeTheirLine) {
             fake.onProcessMessages = [](int) { CloseRequested = true; };
             TRunLog log(fake);
             fake.watchedLog = &log;
-            EXPECT_FALSE(DefragDrive(fake, 'C', show, log, c.processMessages));
+            EXPECT_FALSE(DefragDrive(fake, 'C', log, DefragOptions{show, c.processMessages}));
             if (!show) {
                 EXPECT_TRUE(fake.boxes.empty());
                 continue;
