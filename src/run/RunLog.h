@@ -4,25 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "system/Clock.h"
 #include "system/Exception.h"
 
 class ILogFiles;
 
 QUENDRO_DECLARE_ERROR(EFileOpenError);
 QUENDRO_DECLARE_ERROR(EFileCreateError);
-
-struct LocalDateTime {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-};
-
-// Local time and the user's date and time separators.
-class ILogClock {
-public:
-    virtual ~ILogClock() = default;
-    virtual LocalDateTime Now() = 0;
-    virtual std::string DateSeparator() = 0;
-    virtual std::string TimeSeparator() = 0;
-};
 
 // The lines are kept as the file image itself, each followed by CR LF, so
 // that a run on a long history costs little more than copying the file.

@@ -1,6 +1,6 @@
 #pragma once
 // Local time and the user's date and time separators, read once.
-#include "run/RunLog.h"
+#include "system/Clock.h"
 
 class Win32Clock : public ILogClock {
 public:
