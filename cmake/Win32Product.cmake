@@ -57,6 +57,19 @@ add_custom_command(
             ${CMAKE_BINARY_DIR}/VersionRes.rc
     DEPENDS ${CMAKE_BINARY_DIR}/Version.res ${CMAKE_SOURCE_DIR}/resources/res_to_rc.py
     COMMENT "Embedding Version.res as it is")
+# The event texts: a message table compiled from resources/events.mc.
+string(REGEX REPLACE "windres$" "windmc" QUENDRO_WINDMC "${CMAKE_RC_COMPILER}")
+set(QUENDRO_EVENTS_DIR ${CMAKE_BINARY_DIR}/events)
+add_custom_command(
+    OUTPUT ${QUENDRO_EVENTS_DIR}/events.rc ${QUENDRO_EVENTS_DIR}/MSG00409.bin ${QUENDRO_EVENTS_DIR}/MSG00411.bin
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${QUENDRO_EVENTS_DIR}
+    COMMAND ${QUENDRO_WINDMC} -C 65001 -U -r ${QUENDRO_EVENTS_DIR} -h ${QUENDRO_EVENTS_DIR}
+            ${CMAKE_SOURCE_DIR}/resources/events.mc
+    DEPENDS ${CMAKE_SOURCE_DIR}/resources/events.mc
+    COMMENT "Compiling the event message table")
+set_source_files_properties(${QUENDRO_EVENTS_DIR}/events.rc PROPERTIES
+    OBJECT_DEPENDS "${QUENDRO_EVENTS_DIR}/MSG00409.bin;${QUENDRO_EVENTS_DIR}/MSG00411.bin")
+
 set_source_files_properties(resources/quendro.rc PROPERTIES
     OBJECT_DEPENDS "${QUENDRO_ART_DIR}/mainicon.ico;${QUENDRO_ART_DIR}/handpoint.cur;${CMAKE_SOURCE_DIR}/resources/Main.dfm")
 
@@ -64,21 +77,19 @@ add_executable(quendro WIN32
     src/app/Quendro.cpp
     src/run/Win32ConsoleWindows.cpp
     src/run/Win32LogPath.cpp
-    src/system/Win32Files.cpp
-    src/system/Win32Clock.cpp
-    src/system/Win32Shutdown.cpp
+    src/run/Win32RunEvents.cpp
     src/app/Win32EntryHost.cpp
-    src/system/Win32MessageBoxes.cpp
     src/ui/Application.cpp
     src/ui/Main.cpp
     src/ui/Win32URLLabel.cpp
     resources/quendro.rc
+    ${QUENDRO_EVENTS_DIR}/events.rc
     ${QUENDRO_ART_DIR}/mainicon.ico
     ${QUENDRO_ART_DIR}/handpoint.cur
     ${CMAKE_BINARY_DIR}/VersionRes.rc
 )
-target_include_directories(quendro PRIVATE ${QUENDRO_ART_DIR} ${CMAKE_SOURCE_DIR}/resources)
-target_link_libraries(quendro PRIVATE quendro_core quendro_project)
+target_include_directories(quendro PRIVATE ${QUENDRO_ART_DIR} ${QUENDRO_EVENTS_DIR} ${CMAKE_SOURCE_DIR}/resources)
+target_link_libraries(quendro PRIVATE quendro_core quendro_win32 quendro_project)
 target_link_options(quendro PRIVATE ${QUENDRO_WIN2K_LINK})
 target_link_libraries(quendro PRIVATE user32 gdi32 shell32 advapi32 kernel32)
 set_target_properties(quendro PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

@@ -66,7 +66,7 @@ void WriteDescription(const std::string& path, const std::string& text) {
     }
 }
 
-bool FileExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool FileExists(const std::string& path) { return FileAttributes(path) != fa::kNone; }
 
 struct Assignment {
     std::string component, property, value;

@@ -2,57 +2,20 @@
 
 #include <algorithm>
 
+#include "system/Scoped.h"
 #include "system/Text.h"
 
 namespace {
 
-constexpr std::uint32_t kReadOnly = 0x01;
-constexpr std::uint32_t kHidden = 0x02;
-constexpr std::uint32_t kSystem = 0x04;
-constexpr std::uint32_t kVolumeLabel = 0x08;
-constexpr std::uint32_t kFolder = 0x10;
-constexpr std::uint32_t kArchive = 0x20;
-constexpr std::uint32_t kReparsePoint = 0x400;
+using namespace fa;
 
 // One chunk as the older design read it.
 constexpr std::uint32_t kChunk = 0xFFF0;
 // The A calls take 259 bytes and the zero.
 constexpr std::size_t kLongestPath = kMaxFullPath - 1;
 
-class TFindHandle {
-public:
-    TFindHandle(IBackupFiles& files, const std::string& pattern, TBackupEntry& first)
-        : files_(files), handle_(files.FindFirst(pattern, first)) {}
-    ~TFindHandle() {
-        if (handle_ != kNoBackupHandle) files_.FindClose(handle_);
-    }
-    TFindHandle(const TFindHandle&) = delete;
-    TFindHandle& operator=(const TFindHandle&) = delete;
-    bool Found() const { return handle_ != kNoBackupHandle; }
-    bool Next(TBackupEntry& entry) { return files_.FindNext(handle_, entry); }
-
-private:
-    IBackupFiles& files_;
-    TBackupHandle handle_;
-};
-
-class TFileHandle {
-public:
-    TFileHandle(IBackupFiles& files, TBackupHandle handle) : files_(files), handle_(handle) {}
-    ~TFileHandle() { Close(); }
-    TFileHandle(const TFileHandle&) = delete;
-    TFileHandle& operator=(const TFileHandle&) = delete;
-    bool Opened() const { return handle_ != kNoBackupHandle; }
-    TBackupHandle Get() const { return handle_; }
-    void Close() {
-        if (handle_ != kNoBackupHandle) files_.Close(handle_);
-        handle_ = kNoBackupHandle;
-    }
-
-private:
-    IBackupFiles& files_;
-    TBackupHandle handle_;
-};
+using ScopedBackupFind = Scoped<SeamCloser<IBackupFiles, TBackupHandle, kNoBackupHandle, &IBackupFiles::FindClose>>;
+using ScopedBackupFile = Scoped<SeamCloser<IBackupFiles, TBackupHandle, kNoBackupHandle, &IBackupFiles::Close>>;
 
 std::string NameOf(const std::string& path) {
     const std::size_t cut = LastSeparator(path);
@@ -110,8 +73,8 @@ bool TBackup::Execute() {
 std::vector<TBackupEntry> TBackup::List(const std::string& pattern) {
     std::vector<TBackupEntry> entries;
     TBackupEntry entry;
-    TFindHandle find(files_, pattern, entry);
-    for (bool more = find.Found(); more; more = find.Next(entry)) {
+    ScopedBackupFind find(files_.FindFirst(pattern, entry), {&files_});
+    for (bool more = find.IsValid(); more; more = files_.FindNext(find.Get(), entry)) {
         entries.push_back(entry);
     }
     return entries;
@@ -214,9 +177,9 @@ void TBackup::CopyBytes(const std::string& source, const std::string& target, bo
     const std::uint32_t attributes = files_.GetAttributes(source);
     // The source first: when it cannot be read, an earlier copy stays as it
     // is, attributes included.
-    TFileHandle from(files_, files_.OpenRead(source));
-    if (!from.Opened()) RaiseFileError(source);
-    if (attributes != kNoAttributes && earlierPossible) {
+    ScopedBackupFile from(files_.OpenRead(source), {&files_});
+    if (!from.IsValid()) RaiseFileError(source);
+    if (attributes != fa::kNone && earlierPossible) {
         // Lets an earlier copy be replaced: besides read-only, a hidden or
         // system file refuses to be created anew with normal attributes (and
         // under Wine, which allows it, the copy would keep them). Not in a
@@ -224,8 +187,8 @@ void TBackup::CopyBytes(const std::string& source, const std::string& target, bo
         // its folder, which cost about a tenth of a backup's time.
         files_.SetAttributes(target, attributes & ~(kReadOnly | kHidden | kSystem | kArchive));
     }
-    TFileHandle to(files_, files_.CreateWrite(target));
-    if (!to.Opened()) RaiseFileError(source);
+    ScopedBackupFile to(files_.CreateWrite(target), {&files_});
+    if (!to.IsValid()) RaiseFileError(source);
     std::uint64_t left = 0;
     bool copied = files_.Size(from.Get(), left);
     while (copied && left > 0) {
@@ -242,7 +205,7 @@ void TBackup::CopyBytes(const std::string& source, const std::string& target, bo
         files_.Delete(target);
         RaiseFileError(source);
     }
-    if (attributes != kNoAttributes) {
+    if (attributes != fa::kNone) {
         // Only the archive bit: read-only, hidden and system stay on the source.
         files_.SetAttributes(source, attributes & ~kArchive);
     }

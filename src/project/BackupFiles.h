@@ -7,13 +7,11 @@
 #include <string>
 
 #include "project/ProjectHost.h"
+#include "system/Files.h"
 
 // A find or file handle; kNoBackupHandle is INVALID_HANDLE_VALUE.
 using TBackupHandle = std::uintptr_t;
 constexpr TBackupHandle kNoBackupHandle = ~TBackupHandle(0);
-
-// GetFileAttributesA's answer for a path it cannot read.
-constexpr std::uint32_t kNoAttributes = 0xFFFFFFFF;
 
 struct TBackupEntry {
     std::string Name;

@@ -49,12 +49,3 @@ public:
     virtual IRegistryApi& Registry() = 0;
     virtual TResFileSystem& ResFiles() = 0;
 };
-
-namespace mb {
-constexpr unsigned kYesNoCancel = 0x00000003;
-constexpr unsigned kYesNo = 0x00000004;
-constexpr unsigned kIconQuestion = 0x00000020;
-constexpr int kIdCancel = 2;
-constexpr int kIdYes = 6;
-constexpr int kIdNo = 7;
-}  // namespace mb

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "system/Scoped.h"
+
 namespace {
 
 class Win32ResFileSystem : public TResFileSystem {
@@ -10,14 +12,14 @@ public:
         if (count > MAXDWORD) {
             return false;
         }
-        HANDLE file = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
+        ScopedFile file(CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.IsValid()) {
             return false;
         }
         DWORD written = 0;
-        const BOOL wrote = WriteFile(file, bytes, static_cast<DWORD>(count), &written, nullptr);
-        const BOOL closed = CloseHandle(file);
+        const BOOL wrote = WriteFile(file.Get(), bytes, static_cast<DWORD>(count), &written, nullptr);
+        const bool closed = file.Close();
         return wrote && closed && written == count;
     }
 

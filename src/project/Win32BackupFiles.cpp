@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "system/Win32Files.h"
+
 static_assert(sizeof(TBackupHandle) == sizeof(HANDLE), "handles fit");
 
 namespace {
@@ -43,7 +45,7 @@ bool Win32BackupFiles::FindNext(TBackupHandle find, TBackupEntry& entry) {
 
 void Win32BackupFiles::FindClose(TBackupHandle find) { ::FindClose(ToHandle(find)); }
 
-std::uint32_t Win32BackupFiles::GetAttributes(const std::string& path) { return ::GetFileAttributesA(path.c_str()); }
+std::uint32_t Win32BackupFiles::GetAttributes(const std::string& path) { return FileAttributes(path); }
 
 bool Win32BackupFiles::SetAttributes(const std::string& path, std::uint32_t attributes) {
     return ::SetFileAttributesA(path.c_str(), attributes) != FALSE;

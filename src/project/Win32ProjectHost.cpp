@@ -3,14 +3,14 @@
 #include <windows.h>
 
 #include "project/UserReg.h"
+#include "system/Win32Files.h"
+#include "system/Win32MessageBoxes.h"
+#include "system/Win32Window.h"
 
-static_assert(mb::kYesNoCancel == MB_YESNOCANCEL && mb::kYesNo == MB_YESNO && mb::kIconQuestion == MB_ICONQUESTION &&
-                  mb::kIdYes == IDYES && mb::kIdNo == IDNO && mb::kIdCancel == IDCANCEL,
-              "message box styles and answers");
 static_assert(kFileNameTooLong == ERROR_FILENAME_EXCED_RANGE, "the error of a name too long");
 
 int Win32ProjectHost::MessageBoxA(WindowHandle owner, const char* text, const char* caption, unsigned style) {
-    return ::MessageBoxA(reinterpret_cast<HWND>(owner), text, caption, style);
+    return Win32MessageBoxes().MessageBoxA(owner, text, caption, style);
 }
 
 std::string Win32ProjectHost::Timestamp() {
@@ -47,25 +47,11 @@ std::string Win32ProjectHost::CurrentDirectory() {
     return got > 0 && got < sizeof buffer ? std::string(buffer, got) : std::string();
 }
 
-bool Win32ProjectHost::FolderExists(const std::string& path) {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
+bool Win32ProjectHost::FolderExists(const std::string& path) { return IsFolderAttributes(FileAttributes(path)); }
 
 bool Win32ProjectHost::CreateFolder(const std::string& path) { return ::CreateDirectoryA(path.c_str(), nullptr) != FALSE; }
 
-void Win32ProjectHost::ProcessMessages() {
-    MSG msg;
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            // Leave it for the loop that owns the thread.
-            ::PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
-        }
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
-    }
-}
+void Win32ProjectHost::ProcessMessages() { ProcessWaitingMessages(); }
 
 void Win32ProjectHost::SetApplicationTitle(const std::string& title) {
     if (TitleSink) {

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "system/Win32MessageBoxes.h"
+#include "system/Win32Window.h"
 
 static_assert(win::kWmSetFocus == WM_SETFOCUS && win::kWmClose == WM_CLOSE &&
                   win::kWmKeyDown == WM_KEYDOWN && win::kWmKeyUp == WM_KEYUP,
@@ -56,16 +57,4 @@ void Win32ConsoleWindows::SendMessageA(WindowHandle window, unsigned message, st
     ::SendMessageA(H(window), message, wParam, lParam);
 }
 
-void Win32ConsoleWindows::ProcessMessages() {
-    MSG msg;
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            // Leave the quit for the application's own loop.
-            ::PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
-        }
-        if (filter_ && filter_(msg)) continue;
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
-    }
-}
+void Win32ConsoleWindows::ProcessMessages() { ProcessWaitingMessages(filter_); }

@@ -1,5 +1,7 @@
 #include "system/ExitWin32.h"
 
+#include "system/Scoped.h"
+
 const char* const exitwin::kPrivilegeName = "SeShutdownPrivilege";
 
 namespace {
@@ -7,17 +9,7 @@ namespace {
 const char* const kNoToken = "Could not open the Token.\r\nShutting down Windows is failed";
 const char* const kNoPrivilege = "Could not adjust the Privilege.\r\nShutting down Windows is failed";
 
-class TokenCloser {
-public:
-    TokenCloser(IShutdownApi& api, IShutdownApi::Token token) : api_(api), token_(token) {}
-    ~TokenCloser() { api_.CloseToken(token_); }
-    TokenCloser(const TokenCloser&) = delete;
-    TokenCloser& operator=(const TokenCloser&) = delete;
-
-private:
-    IShutdownApi& api_;
-    IShutdownApi::Token token_;
-};
+using ScopedToken = Scoped<SeamCloser<IShutdownApi, IShutdownApi::Token, 0, &IShutdownApi::CloseToken>>;
 
 }  // namespace
 
@@ -25,7 +17,7 @@ void TExitWin::PowerOff() {
     IShutdownApi::Token token = 0;
     if (!api_.OpenProcessToken(exitwin::kTokenAdjustPrivileges | exitwin::kTokenQuery, token))
         throw EExitError(kNoToken);
-    TokenCloser closer(api_, token);
+    ScopedToken closer(token, {&api_});
 
     ShutdownPrivilegeRequest request;
     // Without the privilege's LUID nothing can be enabled: that is a failure

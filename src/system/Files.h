@@ -1,8 +1,26 @@
 #pragma once
 // The file operations the run log needs, as a seam: Win32 in the product,
 // a fake in the native tests. Every call answers success or failure; none throws.
+#include <cstdint>
 #include <string>
 #include <vector>
+
+// File attribute bits, as GetFileAttributesA and FindFirstFileA report them.
+namespace fa {
+constexpr std::uint32_t kReadOnly = 0x01;
+constexpr std::uint32_t kHidden = 0x02;
+constexpr std::uint32_t kSystem = 0x04;
+constexpr std::uint32_t kVolumeLabel = 0x08;
+constexpr std::uint32_t kFolder = 0x10;
+constexpr std::uint32_t kArchive = 0x20;
+constexpr std::uint32_t kNormal = 0x80;
+constexpr std::uint32_t kReparsePoint = 0x400;
+// GetFileAttributesA's answer for a path it cannot read.
+constexpr std::uint32_t kNone = 0xFFFFFFFF;
+}  // namespace fa
+
+inline bool IsFolderAttributes(std::uint32_t a) { return a != fa::kNone && (a & fa::kFolder) != 0; }
+inline bool IsFileAttributes(std::uint32_t a) { return a != fa::kNone && (a & fa::kFolder) == 0; }
 
 class ILogFiles {
 public:

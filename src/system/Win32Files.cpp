@@ -1,42 +1,30 @@
 #include "system/Win32Files.h"
 
-#include <windows.h>
-
 #include <limits>
 
 namespace {
-
-class ScopedFile {
-public:
-    explicit ScopedFile(HANDLE h) : h_(h) {}
-    ~ScopedFile() {
-        if (ok()) ::CloseHandle(h_);
-    }
-    ScopedFile(const ScopedFile&) = delete;
-    ScopedFile& operator=(const ScopedFile&) = delete;
-    bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return h_; }
-
-private:
-    HANDLE h_;
-};
 
 const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 const DWORD kAppendRoom = 64 * 1024;
 
 }  // namespace
 
-bool Win32Files::FileExists(const std::string& path) {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+static_assert(fa::kNone == INVALID_FILE_ATTRIBUTES && fa::kFolder == FILE_ATTRIBUTE_DIRECTORY &&
+                  fa::kReadOnly == FILE_ATTRIBUTE_READONLY && fa::kHidden == FILE_ATTRIBUTE_HIDDEN &&
+                  fa::kSystem == FILE_ATTRIBUTE_SYSTEM && fa::kArchive == FILE_ATTRIBUTE_ARCHIVE &&
+                  fa::kNormal == FILE_ATTRIBUTE_NORMAL && fa::kReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT,
+              "attribute bits");
+
+std::uint32_t FileAttributes(const std::string& path) { return ::GetFileAttributesA(path.c_str()); }
+
+bool Win32Files::FileExists(const std::string& path) { return IsFileAttributes(FileAttributes(path)); }
 
 bool Win32Files::ReadWhole(const std::string& path, std::string& bytes) {
     ScopedFile file(::CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.ok()) return false;
+    if (!file.IsValid()) return false;
     DWORD high = 0;
-    const DWORD low = ::GetFileSize(file.get(), &high);
+    const DWORD low = ::GetFileSize(file.Get(), &high);
     if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) return false;
     // A log of 2 GiB or more cannot be held in this 32-bit process.
     if (high != 0 || low > static_cast<DWORD>(std::numeric_limits<int>::max())) return false;
@@ -48,7 +36,7 @@ bool Win32Files::ReadWhole(const std::string& path, std::string& bytes) {
     DWORD done = 0;
     while (done < low) {
         DWORD got = 0;
-        if (!::ReadFile(file.get(), &bytes[done], low - done, &got, nullptr)) return false;
+        if (!::ReadFile(file.Get(), &bytes[done], low - done, &got, nullptr)) return false;
         if (got == 0) break;  // the file shrank meanwhile
         done += got;
     }
@@ -68,16 +56,16 @@ bool Win32Files::CreateTempFile(const std::string& folder, std::string& tempPath
 bool Win32Files::WriteWhole(const std::string& path, const std::string& bytes) {
     ScopedFile file(::CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll,
                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.ok()) return false;
+    if (!file.IsValid()) return false;
     DWORD done = 0;
     const DWORD size = static_cast<DWORD>(bytes.size());
     while (done < size) {
         DWORD wrote = 0;
-        if (!::WriteFile(file.get(), bytes.data() + done, size - done, &wrote, nullptr) || wrote == 0)
+        if (!::WriteFile(file.Get(), bytes.data() + done, size - done, &wrote, nullptr) || wrote == 0)
             return false;
         done += wrote;
     }
-    return ::SetEndOfFile(file.get()) && ::FlushFileBuffers(file.get());
+    return ::SetEndOfFile(file.Get()) && ::FlushFileBuffers(file.Get());
 }
 
 bool Win32Files::Replace(const std::string& source, const std::string& target) {
@@ -91,12 +79,10 @@ bool Win32Files::ListFiles(const std::string& folder, const std::string& pattern
                            std::vector<std::string>& names) {
     names.clear();
     WIN32_FIND_DATAA found;
-    const HANDLE find = ::FindFirstFileA((folder + pattern).c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+    FindFile find;
+    if (!find.FindFirst(folder + pattern, found)) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
     do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-    } while (::FindNextFileA(find, &found));
-    const bool complete = ::GetLastError() == ERROR_NO_MORE_FILES;
-    ::FindClose(find);
-    return complete;
+        if (IsFileAttributes(found.dwFileAttributes)) names.push_back(found.cFileName);
+    } while (find.FindNext(found));
+    return ::GetLastError() == ERROR_NO_MORE_FILES;
 }

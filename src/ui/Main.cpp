@@ -76,14 +76,13 @@ TfrmMain::TfrmMain()
 
 TfrmMain::~TfrmMain() {
     delete urlLabel_;
-    if (font_) ::DeleteObject(font_);
 }
 
 HWND TfrmMain::Create(HINSTANCE instance) {
     instance_ = instance;
     WNDCLASSEXA wc = {};
     wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = WindowProc;
+    wc.lpfnWndProc = WindowProcOf<TfrmMain>;
     wc.hInstance = instance;
     wc.hIcon = ::LoadIconA(instance, "MAINICON");
     wc.hCursor = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
@@ -99,13 +98,13 @@ HWND TfrmMain::Create(HINSTANCE instance) {
 }
 
 void TfrmMain::CreateControls() {
-    font_ = ::CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
-                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS UI Gothic");
+    font_.Reset(::CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
+                              CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS UI Gothic"));
     for (const ControlSpec& c : kLayout) {
         HWND control = ::CreateWindowExA(c.exStyle, c.windowClass, c.caption, WS_CHILD | WS_VISIBLE | c.style,
                                          c.left, c.top, c.width, c.height, hwnd_,
                                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance_, nullptr);
-        ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
         if (c.id == idClbDriveList) driveList_ = control;
     }
     urlLabel_ = new TURLLabelWindow;
@@ -117,25 +116,12 @@ void TfrmMain::CreateControls() {
     label.SetHotColor(clBlue);
     label.SetPushedColor(clPurple);
     urlLabel_->Create(hwnd_, idURLLabel1, 20, 172, 144, 24,
-                      "指定した時刻に自動的に実行したい場合は、ここをクリック！", font_);
+                      "指定した時刻に自動的に実行したい場合は、ここをクリック！", font_.Get());
 
     // The check boxes of the drive list answer clicks and Space.
     ::SetWindowLongPtrA(driveList_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     driveListBase_ = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrA(driveList_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DriveListProc)));
-}
-
-LRESULT CALLBACK TfrmMain::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    TfrmMain* self;
-    if (msg == WM_NCCREATE) {
-        self = static_cast<TfrmMain*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<TfrmMain*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    }
-    if (!self) return ::DefWindowProcA(hwnd, msg, wParam, lParam);
-    return self->OnMessage(msg, wParam, lParam);
 }
 
 LRESULT TfrmMain::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -260,10 +246,11 @@ void TfrmMain::DrawDriveItem(const DRAWITEMSTRUCT& item) {
         ::SendMessageA(driveList_, LB_GETTEXT, item.itemID, reinterpret_cast<LPARAM>(buf));
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, ::GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
-    HGDIOBJ old = ::SelectObject(dc, font_);
     text.left += 1;
-    ::DrawTextA(dc, buf, -1, &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
-    ::SelectObject(dc, old);
+    {
+        ScopedSelectObject font(dc, font_.Get());
+        ::DrawTextA(dc, buf, -1, &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+    }
     if (item.itemState & ODS_FOCUS) ::DrawFocusRect(dc, &text);
 }
 

@@ -8,9 +8,12 @@
 #include "project/ProjectForm.h"
 #include "project/Win32ProjectHost.h"
 #include "run/Win32ConsoleWindows.h"
+#include "run/Win32RunEvents.h"
+#include "system/Scoped.h"
 #include "system/Win32Clock.h"
 #include "system/Win32Files.h"
 #include "system/Win32Shutdown.h"
+#include "system/Win32Window.h"
 #include "ui/MainRun.h"
 
 class TURLLabelWindow;
@@ -57,9 +60,10 @@ public:
     ILogFiles& Files() override { return files_; }
     ILogClock& Clock() override { return clock_; }
     IShutdownApi& ShutdownApi() override { return shutdown_; }
+    IRunEvents& Events() override { return events_; }
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    friend LRESULT CALLBACK WindowProcOf<TfrmMain>(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK DriveListProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void CreateControls();
@@ -72,7 +76,7 @@ private:
 
     HWND hwnd_ = nullptr;
     HINSTANCE instance_ = nullptr;
-    HFONT font_ = nullptr;
+    ScopedFont font_;
     HWND driveList_ = nullptr;
     WNDPROC driveListBase_ = nullptr;
     TURLLabelWindow* urlLabel_ = nullptr;
@@ -83,6 +87,7 @@ private:
     Win32Files files_;
     Win32Clock clock_;
     Win32Shutdown shutdown_;
+    Win32RunEvents events_;
     Win32ProjectHost projectHost_;
     TProjectForm description_;
 };

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include "system/Scoped.h"
+
 const char TURLLabelWindow::ClassName[] = "TURLLabel";
 HINSTANCE TURLLabelWindow::instance_ = nullptr;
 
@@ -23,7 +25,7 @@ bool TURLLabelWindow::RegisterWindowClass(HINSTANCE instance) {
     wc.cbSize = sizeof wc;
     // A double click arrives as a press of its own.
     wc.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = WindowProc;
+    wc.lpfnWndProc = WindowProcOf<TURLLabelWindow>;
     wc.hInstance = instance;
     // No class cursor: WM_SETCURSOR sets the label's own each time.
     wc.hCursor = nullptr;
@@ -40,7 +42,7 @@ TURLLabelWindow::TURLLabelWindow(TComponent* owner) : label_(owner, *this) {}
 TURLLabelWindow::~TURLLabelWindow() {
     if (hwnd_) {
         HWND hwnd = hwnd_;
-        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        DetachWindowObject(hwnd);
         hwnd_ = nullptr;
         ::DestroyWindow(hwnd);
     }
@@ -67,24 +69,9 @@ void TURLLabelWindow::SetCaption(const char* caption) {
         label_.SetCaption(caption ? caption : "");
 }
 
-LRESULT CALLBACK TURLLabelWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    TURLLabelWindow* self;
-    if (msg == WM_NCCREATE) {
-        self = static_cast<TURLLabelWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<TURLLabelWindow*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    }
-    if (!self)
-        return ::DefWindowProcA(hwnd, msg, wParam, lParam);
-    if (msg == WM_NCDESTROY) {
-        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-        self->hwnd_ = nullptr;
-        return ::DefWindowProcA(hwnd, msg, wParam, lParam);
-    }
+LRESULT TURLLabelWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     try {
-        return self->OnMessage(msg, wParam, lParam);
+        return HandleMessage(msg, wParam, lParam);
     } catch (...) {
         // Cannot unwind through DispatchMessageA; Run has already reported
         // whatever came from the label's own handling.
@@ -103,7 +90,7 @@ void TURLLabelWindow::Run(const std::function<void()>& work) {
     }
 }
 
-LRESULT TURLLabelWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT TURLLabelWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_PAINT:
         Paint();
@@ -191,13 +178,13 @@ void TURLLabelWindow::Paint() {
     // The parent's background is button face: painting it here is what
     // a transparent label over it would show.
     ::FillRect(dc, &rect, ::GetSysColorBrush(COLOR_BTNFACE));
-    HGDIOBJ oldFont = font_ ? ::SelectObject(dc, font_) : nullptr;
-    ::SetTextColor(dc, label_.FontColor());
-    ::SetBkMode(dc, TRANSPARENT);
-    const UINT format = DT_LEFT | DT_EXPANDTABS | (label_.WordWrap() ? DT_WORDBREAK : 0);
-    ::DrawTextA(dc, label_.Caption().c_str(), -1, &rect, format);
-    if (oldFont)
-        ::SelectObject(dc, oldFont);
+    {
+        ScopedSelectObject font(dc, font_);
+        ::SetTextColor(dc, label_.FontColor());
+        ::SetBkMode(dc, TRANSPARENT);
+        const UINT format = DT_LEFT | DT_EXPANDTABS | (label_.WordWrap() ? DT_WORDBREAK : 0);
+        ::DrawTextA(dc, label_.Caption().c_str(), -1, &rect, format);
+    }
     ::EndPaint(hwnd_, &ps);
 }
 

@@ -18,6 +18,8 @@
 
 #include <functional>
 
+#include "system/Win32Window.h"
+
 #include "ui/URLLabel.h"
 
 class TURLLabelWindow : private IURLLabelHost {
@@ -45,8 +47,10 @@ public:
     std::function<void(const std::function<void()>&)> Guard;
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    friend LRESULT CALLBACK WindowProcOf<TURLLabelWindow>(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    // Nothing may leave the window procedure: HandleMessage under a catch-all.
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void Run(const std::function<void()>& work);
     void Paint();
     void PointerAt(POINT client);

@@ -143,7 +143,7 @@ public:
     std::uint32_t GetAttributes(const std::string& path) override {
         attributeCalls.push_back(path);
         Node* n = Find(path);
-        return !n ? kNoAttributes : n->attributes ? n->attributes : 0x80;
+        return !n ? fa::kNone : n->attributes ? n->attributes : 0x80;
     }
     bool SetAttributes(const std::string& path, std::uint32_t attributes) override {
         attributeCalls.push_back(path);

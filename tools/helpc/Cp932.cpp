@@ -1,8 +1,9 @@
 #include "Cp932.h"
 
 #include <cerrno>
-#include <iconv.h>
 #include <stdexcept>
+
+#include "system/Scoped.h"
 
 namespace helpc {
 
@@ -11,12 +12,9 @@ namespace {
 class Iconv {
 public:
     Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {
-        if (cd_ == reinterpret_cast<iconv_t>(-1))
+        if (!cd_.IsValid())
             throw std::runtime_error(std::string("iconv cannot convert from ") + from + " to " + to);
     }
-    ~Iconv() { iconv_close(cd_); }
-    Iconv(const Iconv&) = delete;
-    Iconv& operator=(const Iconv&) = delete;
 
     // Converts as much as it can; at a sequence it cannot convert it stops
     // and returns false with in/left pointing there.
@@ -26,7 +24,7 @@ public:
             char* inPtr = const_cast<char*>(in);
             char* outPtr = buf;
             std::size_t outLeft = sizeof buf;
-            const std::size_t r = iconv(cd_, &inPtr, &left, &outPtr, &outLeft);
+            const std::size_t r = iconv(cd_.Get(), &inPtr, &left, &outPtr, &outLeft);
             const int error = errno;
             in = inPtr;
             out.append(buf, static_cast<std::size_t>(outPtr - buf));
@@ -36,7 +34,7 @@ public:
     }
 
 private:
-    iconv_t cd_;
+    ScopedIconv cd_;
 };
 
 }  // namespace
