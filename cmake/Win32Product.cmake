@@ -125,6 +125,7 @@ endif()
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/designer-wine/CMakeLists.txt)
     add_subdirectory(tests/designer-wine)
 endif()
+add_subdirectory(tests/system-wine)
 
 # The help file DAVIRAZ.OVA and DAVIRAZ.CNT beside quendro.exe, and its Wine tests.
 add_subdirectory(tools/helpc)
