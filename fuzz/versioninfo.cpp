@@ -118,8 +118,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::fprintf(stderr, "image not readable: %s\n", error.what());
         FUZZ_CHECK(false);
     }
-    const TVersionNumbers file = ParseVersionNumbers(info.Value(3));      // FileVersion
-    const TVersionNumbers product = ParseVersionNumbers(info.Value(11));  // ProductVersion
+    const TVersionNumbers file = ParseVersionNumbers(info.Value(vkFileVersion));
+    const TVersionNumbers product = ParseVersionNumbers(info.Value(vkProductVersion));
     FUZZ_CHECK(read.fileVersionHigh == file.High && read.fileVersionLow == file.Low);
     FUZZ_CHECK(read.productVersionHigh == product.High && read.productVersionLow == product.Low);
     FUZZ_CHECK(read.flagsMask == flags && read.flags == flags);

@@ -3,7 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
+
+#include "system/Text.h"
 
 namespace {
 
@@ -31,20 +34,6 @@ bool CanStartToken(int c) {
     return false;
 }
 
-bool SameWord(const std::string& word, const char* keyword) {
-    std::size_t i = 0;
-    for (; i < word.size() && keyword[i] != '\0'; ++i) {
-        char c = word[i];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (c != keyword[i]) {
-            return false;
-        }
-    }
-    return i == word.size() && keyword[i] == '\0';
-}
-
 class Parser {
 public:
     explicit Parser(const std::string& text) : text_(text) {}
@@ -56,10 +45,10 @@ public:
             FailExpected("expected 'object'");
         }
         const std::string word = ReadName(false);
-        if (SameWord(word, "end")) {
+        if (SameIgnoringCase(word, "end")) {
             Fail(start, "'end' without an object");
         }
-        if (!SameWord(word, "object")) {
+        if (!SameIgnoringCase(word, "object")) {
             Fail(start, "expected 'object'");
         }
         TStoredObject root = ParseObject(start, 1);
@@ -187,11 +176,11 @@ private:
                 FailExpected("expected identifier");
             }
             std::string name = ReadName(true);
-            if (SameWord(name, "end")) {
+            if (SameIgnoringCase(name, "end")) {
                 ExpectLineEnd("expected end of line");
                 return object;
             }
-            if (SameWord(name, "object")) {
+            if (SameIgnoringCase(name, "object")) {
                 object.children.push_back(ParseObject(at, depth + 1));
                 continue;
             }
@@ -245,24 +234,13 @@ private:
 
     std::int32_t ReadNumber() {
         const std::size_t start = pos_;
-        const bool negative = Peek() == '-';
-        if (negative) {
-            ++pos_;
-        }
-        const std::int64_t limit = negative ? 2147483648LL : 2147483647LL;
-        std::int64_t magnitude = 0;
-        while (IsDigit(Peek())) {
-            // Saturate just past the limit so long digit runs cannot overflow.
-            magnitude = magnitude * 10 + (Peek() - '0');
-            if (magnitude > limit) {
-                magnitude = limit + 1;
-            }
-            ++pos_;
-        }
-        if (magnitude > limit) {
+        std::int32_t number = 0;
+        bool outOfRange = false;
+        pos_ += ReadDecimalPrefix(std::string_view(text_).substr(pos_), number, outOfRange);
+        if (outOfRange) {
             Fail(start, "number out of range");
         }
-        return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+        return number;
     }
 
     // Quoted runs and #N codes, side by side with nothing between them.
@@ -286,17 +264,13 @@ private:
                     out += static_cast<char>(c);
                 }
             } else {
-                if (!IsDigit(Peek())) {
+                unsigned char code = 0;
+                bool outOfRange = false;
+                const std::size_t length = ReadDecimalPrefix(std::string_view(text_).substr(pos_), code, outOfRange);
+                if (length == 0 || outOfRange) {
                     Fail(start, "bad control code");
                 }
-                int code = 0;
-                while (IsDigit(Peek())) {
-                    code = code * 10 + (Peek() - '0');
-                    if (code > 255) {
-                        Fail(start, "bad control code");
-                    }
-                    ++pos_;
-                }
+                pos_ += length;
                 out += static_cast<char>(code);
             }
         } while (IsStringStart(Peek()));
@@ -361,7 +335,7 @@ void WriteString(std::string& out, const std::string& bytes) {
                 quoted = false;
             }
             out += '#';
-            out += std::to_string(c);
+            out += DecimalText(c);
         } else {
             if (!quoted) {
                 out += '\'';
@@ -384,7 +358,7 @@ void WriteValue(std::string& out, const TStoredValue& value, const std::string& 
         out += value.text;
         break;
     case TStoredValue::Integer:
-        out += std::to_string(value.number);
+        out += DecimalText(value.number);
         break;
     case TStoredValue::String:
         WriteString(out, value.text);
@@ -427,7 +401,7 @@ std::string FormatDescription(const TStoredObject& root) {
 }
 
 void RaiseDescriptionError(int line, int column, const std::string& what) {
-    throw EDescriptionError("line " + std::to_string(line) + ", column " + std::to_string(column) +
+    throw EDescriptionError("line " + DecimalText(line) + ", column " + DecimalText(column) +
                             ": " + what);
 }
 

@@ -57,7 +57,7 @@ template <typename Enum>
 Enum EnumFromStored(std::int32_t stored, int count, const char* valueName, const char* typeName) {
     const int ordinal = static_cast<int>(static_cast<std::uint32_t>(stored) & 0xFF);
     if (ordinal >= count) {
-        throw EConvertError("'" + std::to_string(stored) + "' is not a valid " + typeName + " for \"" + valueName +
+        throw EConvertError("'" + DecimalText(stored) + "' is not a valid " + typeName + " for \"" + valueName +
                             "\"");
     }
     return static_cast<Enum>(ordinal);
@@ -111,16 +111,6 @@ bool IsPreRelease(const std::string& version) {
     return !wholeNonZero;
 }
 
-std::string LowerAscii(const std::string& text) {
-    std::string lower = text;
-    ForEachCharacter(lower, [&](std::size_t at, bool wide) {
-        if (!wide && lower[at] >= 'A' && lower[at] <= 'Z') {
-            lower[at] = static_cast<char>(lower[at] - 'A' + 'a');
-        }
-    });
-    return lower;
-}
-
 std::string FullFolderPath(IFolderSystem& host, const std::string& folder) {
     if (folder.empty()) {
         throw EProjectError("Folder name is empty");
@@ -158,7 +148,7 @@ void ForceFolder(IFolderSystem& host, const std::string& path) {
 }
 
 std::string CopyrightDefault(int year) {
-    return std::string("Copyrights \xA9 Quendro Project, ") + std::to_string(year);
+    return std::string("Copyrights \xA9 Quendro Project, ") + DecimalText(year);
 }
 
 TProject::TProject(TComponent* owner, IProjectHost& host, IProjectBackup& backup)
@@ -269,7 +259,7 @@ void TProject::AfterLoad() {
         return;
     }
     if (AutoNaming_) {
-        const std::string title = Name() + " ver. " + Version_ + "." + std::to_string(Build_);
+        const std::string title = Name() + " ver. " + Version_ + "." + DecimalText(Build_);
         host_.SetApplicationTitle(title);
         host_.SetApplicationTitle(UnderscoresToBlanks(title));
     }
@@ -292,11 +282,13 @@ void TProject::FillVersionInfo(TVersionInfo& info) const {
     info.FileType = FileType_;
     struct Mapping {
         const std::string* text;
-        int key;
+        TVersionKey key;
     };
     const Mapping mappings[] = {
-        {&Comment_, 0},      {&Company_, 1},        {&Copyright_, 5},    {&Description_, 2},
-        {&Productname_, 8},  {&ProductVersion_, 11}, {&OriginalName_, 7}, {&Trademarks_, 6},
+        {&Comment_, vkComments},           {&Company_, vkCompanyName},
+        {&Copyright_, vkLegalCopyright},   {&Description_, vkFileDescription},
+        {&Productname_, vkProductName},    {&ProductVersion_, vkProductVersion},
+        {&OriginalName_, vkOriginalFilename}, {&Trademarks_, vkLegalTrademarks},
     };
     for (const Mapping& m : mappings) {
         if (IsFilledIn(*m.text)) {
@@ -304,22 +296,22 @@ void TProject::FillVersionInfo(TVersionInfo& info) const {
         }
     }
     if (IsFilledIn(SpecialBuild_)) {
-        info.SetValue(10, SpecialBuild_);
+        info.SetValue(vkSpecialBuild, SpecialBuild_);
         info.Flags.Include(ffSpecialBuild);
     }
     if (IsFilledIn(PrivateBuild_)) {
-        info.SetValue(9, PrivateBuild_);
+        info.SetValue(vkPrivateBuild, PrivateBuild_);
         info.Flags.Include(ffPrivateBuild);
     }
-    info.SetValue(4, UnderscoresToBlanks(Name()));
-    info.SetValue(3, Version_ + "." + std::to_string(Build_));
+    info.SetValue(vkInternalName, UnderscoresToBlanks(Name()));
+    info.SetValue(vkFileVersion, Version_ + "." + DecimalText(Build_));
     if (IsPreRelease(Version_)) {
         info.Flags.Include(ffPreRelease);
     }
 }
 
 void TProject::WriteVersionResource() {
-    const std::string build = std::to_string(Build_);
+    const std::string build = DecimalText(Build_);
     try {
         TVersionInfo info;
         FillVersionInfo(info);

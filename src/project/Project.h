@@ -26,7 +26,8 @@ public:
     virtual void BackupProject(TProject& project) = 0;
 };
 
-// Until the backup engine exists: every backup fails with a clear error.
+// For hosts that never back up, as the finished program: every backup fails
+// with a clear error.
 IProjectBackup& UnavailableBackup();
 
 // Settings key of the per-user defaults, under HKEY_CURRENT_USER.
@@ -149,8 +150,6 @@ std::string CleanVersion(const std::string& text);
 bool IsFilledIn(const std::string& text);
 // Read as a decimal number with "." as separator: below 1, or not a number.
 bool IsPreRelease(const std::string& version);
-// A to Z become a to z; the bytes of double-byte characters are left alone.
-std::string LowerAscii(const std::string& text);
 // The folder as a full path ending in one backslash; an empty name raises.
 std::string FullFolderPath(IFolderSystem& folders, const std::string& folder);
 // Creates the folder and every missing parent; reports nothing.

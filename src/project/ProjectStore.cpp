@@ -1,6 +1,8 @@
 #include "project/ProjectStore.h"
 
-#include <cstdlib>
+#include <type_traits>
+
+#include "system/Text.h"
 
 namespace {
 
@@ -25,52 +27,6 @@ const char* const kFileTypeNames[kFileTypeCount] = {"ftProgram", "ftLibrary"};
 
 enum class Kind { Boolean, Integer, Text, Lines, Language, Charset, FileType };
 
-struct Property {
-    const char* name;      // as stored
-    const char* textName;  // as assigned on a command line
-    Kind kind;
-};
-
-// Stored order: the order in which a loading window assigns them.
-const Property kProperties[] = {
-    {"AutoNaming", "AutoNaming", Kind::Boolean},   {"Build", "Build", Kind::Integer},
-    {"Log.Strings", "Log", Kind::Lines},           {"Notes.Strings", "Notes", Kind::Lines},
-    {"Version", "Version", Kind::Text},            {"AutoBackup", "AutoBackup", Kind::Boolean},
-    {"BackupFiles", "BackupFiles", Kind::Text},    {"BackupPath", "BackupPath", Kind::Text},
-    {"ProjectPath", "ProjectPath", Kind::Text},    {"SmartBackup", "SmartBackup", Kind::Boolean},
-    {"Company", "Company", Kind::Text},            {"Copyright", "Copyright", Kind::Text},
-    {"Comment", "Comment", Kind::Text},            {"Description", "Description", Kind::Text},
-    {"SpecialBuild", "SpecialBuild", Kind::Text},  {"PrivateBuild", "PrivateBuild", Kind::Text},
-    {"Productname", "Productname", Kind::Text},    {"ProductVersion", "ProductVersion", Kind::Text},
-    {"OriginalName", "OriginalName", Kind::Text},  {"Trademarks", "Trademarks", Kind::Text},
-    {"Language", "Language", Kind::Language},      {"Charset", "Charset", Kind::Charset},
-    {"FileType", "FileType", Kind::FileType},      {"ResourceFile", "ResourceFile", Kind::Text},
-};
-
-// Identifiers of the designer's text form are not case-sensitive.
-bool SameText(const std::string& a, const char* b) {
-    std::size_t i = 0;
-    for (; i < a.size() && b[i] != '\0'; ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) {
-            return false;
-        }
-    }
-    return i == a.size() && b[i] == '\0';
-}
-
-const Property* FindProperty(const std::string& name, bool textName) {
-    for (const Property& p : kProperties) {
-        if (SameText(name, textName ? p.textName : p.name)) {
-            return &p;
-        }
-    }
-    return nullptr;
-}
-
 // Ordinal of a member name, -1 when it names none.
 int MemberOrdinal(Kind kind, const std::string& name) {
     const char* const* names = kind == Kind::Language  ? kLanguageNames
@@ -78,7 +34,7 @@ int MemberOrdinal(Kind kind, const std::string& name) {
                                                        : kFileTypeNames;
     const int count = kind == Kind::Language ? kLanguageCount : kind == Kind::Charset ? kCharsetCount : kFileTypeCount;
     for (int i = 0; i < count; ++i) {
-        if (SameText(name, names[i])) {
+        if (SameIgnoringCase(name, names[i])) {
             return i;
         }
     }
@@ -86,9 +42,114 @@ int MemberOrdinal(Kind kind, const std::string& name) {
 }
 
 int BooleanValue(const std::string& name) {
-    if (SameText(name, "True")) return 1;
-    if (SameText(name, "False")) return 0;
+    if (SameIgnoringCase(name, "True")) return 1;
+    if (SameIgnoringCase(name, "False")) return 0;
     return -1;
+}
+
+TStoredValue Identifier(const char* name) {
+    TStoredValue v;
+    v.kind = TStoredValue::Identifier;
+    v.text = name;
+    return v;
+}
+
+// The stored form of each type of property value...
+TStoredValue Stored(bool on) { return Identifier(on ? "True" : "False"); }
+TStoredValue Stored(TLanguage value) { return Identifier(LanguageName(value)); }
+TStoredValue Stored(TCharset value) { return Identifier(CharsetName(value)); }
+TStoredValue Stored(TFileType value) { return Identifier(FileTypeName(value)); }
+TStoredValue Stored(int number) {
+    TStoredValue v;
+    v.kind = TStoredValue::Integer;
+    v.number = number;
+    return v;
+}
+TStoredValue Stored(const std::string& text) {
+    TStoredValue v;
+    v.kind = TStoredValue::String;
+    v.text = text;
+    return v;
+}
+TStoredValue Stored(const TStrings& lines) {
+    TStoredValue v;
+    v.kind = TStoredValue::Strings;
+    v.lines = lines;
+    return v;
+}
+
+// ...and the value of a stored form that has been checked.
+template <typename T>
+T FromStored(const TStoredValue& v) {
+    if constexpr (std::is_same_v<T, bool>) return BooleanValue(v.text) == 1;
+    else if constexpr (std::is_same_v<T, int>) return v.number;
+    else if constexpr (std::is_same_v<T, std::string>) return v.text;
+    else if constexpr (std::is_same_v<T, TStrings>) return v.lines;
+    else if constexpr (std::is_same_v<T, TLanguage>) return static_cast<T>(MemberOrdinal(Kind::Language, v.text));
+    else if constexpr (std::is_same_v<T, TCharset>) return static_cast<T>(MemberOrdinal(Kind::Charset, v.text));
+    else return static_cast<TFileType>(MemberOrdinal(Kind::FileType, v.text));
+}
+
+template <auto Get>
+TStoredValue Read(const TProject& project) {
+    return Stored((project.*Get)());
+}
+
+template <typename T>
+void Put(TProject& project, void (TProject::*set)(T), const TStoredValue& v) {
+    (project.*set)(FromStored<std::decay_t<T>>(v));
+}
+
+template <auto Set>
+void Write(TProject& project, const TStoredValue& v) {
+    Put(project, Set, v);
+}
+
+struct Property {
+    const char* name;      // as stored
+    const char* textName;  // as assigned on a command line
+    Kind kind;
+    TStoredValue (*read)(const TProject&);
+    void (*write)(TProject&, const TStoredValue&);
+};
+
+using P = TProject;
+
+// Stored order: the order in which a loading window assigns them.
+const Property kProperties[] = {
+    {"AutoNaming", "AutoNaming", Kind::Boolean, Read<&P::AutoNaming>, Write<&P::SetAutoNaming>},
+    {"Build", "Build", Kind::Integer, Read<&P::Build>, Write<&P::SetBuild>},
+    {"Log.Strings", "Log", Kind::Lines, Read<&P::Log>, Write<&P::SetLog>},
+    {"Notes.Strings", "Notes", Kind::Lines, Read<&P::Notes>, Write<&P::SetNotes>},
+    {"Version", "Version", Kind::Text, Read<&P::Version>, Write<&P::SetVersion>},
+    {"AutoBackup", "AutoBackup", Kind::Boolean, Read<&P::AutoBackup>, Write<&P::SetAutoBackup>},
+    {"BackupFiles", "BackupFiles", Kind::Text, Read<&P::BackupFiles>, Write<&P::SetBackupFiles>},
+    {"BackupPath", "BackupPath", Kind::Text, Read<&P::BackupPath>, Write<&P::SetBackupPath>},
+    {"ProjectPath", "ProjectPath", Kind::Text, Read<&P::ProjectPath>, Write<&P::SetProjectPath>},
+    {"SmartBackup", "SmartBackup", Kind::Boolean, Read<&P::SmartBackup>, Write<&P::SetSmartBackup>},
+    {"Company", "Company", Kind::Text, Read<&P::Company>, Write<&P::SetCompany>},
+    {"Copyright", "Copyright", Kind::Text, Read<&P::Copyright>, Write<&P::SetCopyright>},
+    {"Comment", "Comment", Kind::Text, Read<&P::Comment>, Write<&P::SetComment>},
+    {"Description", "Description", Kind::Text, Read<&P::Description>, Write<&P::SetDescription>},
+    {"SpecialBuild", "SpecialBuild", Kind::Text, Read<&P::SpecialBuild>, Write<&P::SetSpecialBuild>},
+    {"PrivateBuild", "PrivateBuild", Kind::Text, Read<&P::PrivateBuild>, Write<&P::SetPrivateBuild>},
+    {"Productname", "Productname", Kind::Text, Read<&P::Productname>, Write<&P::SetProductname>},
+    {"ProductVersion", "ProductVersion", Kind::Text, Read<&P::ProductVersion>, Write<&P::SetProductVersion>},
+    {"OriginalName", "OriginalName", Kind::Text, Read<&P::OriginalName>, Write<&P::SetOriginalName>},
+    {"Trademarks", "Trademarks", Kind::Text, Read<&P::Trademarks>, Write<&P::SetTrademarks>},
+    {"Language", "Language", Kind::Language, Read<&P::Language>, Write<&P::SetLanguage>},
+    {"Charset", "Charset", Kind::Charset, Read<&P::Charset>, Write<&P::SetCharset>},
+    {"FileType", "FileType", Kind::FileType, Read<&P::FileType>, Write<&P::SetFileType>},
+    {"ResourceFile", "ResourceFile", Kind::Text, Read<&P::ResourceFile>, Write<&P::SetResourceFile>},
+};
+
+const Property* FindProperty(const std::string& name, bool textName) {
+    for (const Property& p : kProperties) {
+        if (SameIgnoringCase(name, textName ? p.textName : p.name)) {
+            return &p;
+        }
+    }
+    return nullptr;
 }
 
 TStoredValue::Kind StoredKind(Kind kind) {
@@ -113,69 +174,15 @@ const char* ExpectedName(Kind kind) {
     return "";
 }
 
-void Assign(TProject& project, const Property& p, const TStoredValue& value) {
-    switch (p.kind) {
-        case Kind::Boolean: {
-            const bool on = BooleanValue(value.text) == 1;
-            if (SameText(p.name, "AutoNaming")) project.SetAutoNaming(on);
-            else if (SameText(p.name, "AutoBackup")) project.SetAutoBackup(on);
-            else project.SetSmartBackup(on);
-            break;
-        }
-        case Kind::Integer: project.SetBuild(value.number); break;
-        case Kind::Lines:
-            if (SameText(p.name, "Log.Strings")) project.SetLog(value.lines);
-            else project.SetNotes(value.lines);
-            break;
-        case Kind::Language: project.SetLanguage(static_cast<TLanguage>(MemberOrdinal(p.kind, value.text))); break;
-        case Kind::Charset: project.SetCharset(static_cast<TCharset>(MemberOrdinal(p.kind, value.text))); break;
-        case Kind::FileType: project.SetFileType(static_cast<TFileType>(MemberOrdinal(p.kind, value.text))); break;
-        case Kind::Text: {
-            const std::string& t = value.text;
-            const std::string name = p.name;
-            if (name == "Version") project.SetVersion(t);
-            else if (name == "BackupFiles") project.SetBackupFiles(t);
-            else if (name == "BackupPath") project.SetBackupPath(t);
-            else if (name == "ProjectPath") project.SetProjectPath(t);
-            else if (name == "Company") project.SetCompany(t);
-            else if (name == "Copyright") project.SetCopyright(t);
-            else if (name == "Comment") project.SetComment(t);
-            else if (name == "Description") project.SetDescription(t);
-            else if (name == "SpecialBuild") project.SetSpecialBuild(t);
-            else if (name == "PrivateBuild") project.SetPrivateBuild(t);
-            else if (name == "Productname") project.SetProductname(t);
-            else if (name == "ProductVersion") project.SetProductVersion(t);
-            else if (name == "OriginalName") project.SetOriginalName(t);
-            else if (name == "Trademarks") project.SetTrademarks(t);
-            else project.SetResourceFile(t);
-            break;
-        }
+// Build 0, an empty text and a list without lines are left out of a store.
+bool LeftOut(const TStoredValue& v) {
+    switch (v.kind) {
+        case TStoredValue::Integer: return v.number == 0;
+        case TStoredValue::String: return v.text.empty();
+        case TStoredValue::Strings: return v.lines.empty();
+        case TStoredValue::Identifier: return false;
     }
-}
-
-const std::string& TextOf(const TProject& project, const std::string& name) {
-    if (name == "Version") return project.Version();
-    if (name == "BackupFiles") return project.BackupFiles();
-    if (name == "BackupPath") return project.BackupPath();
-    if (name == "ProjectPath") return project.ProjectPath();
-    if (name == "Company") return project.Company();
-    if (name == "Copyright") return project.Copyright();
-    if (name == "Comment") return project.Comment();
-    if (name == "Description") return project.Description();
-    if (name == "SpecialBuild") return project.SpecialBuild();
-    if (name == "PrivateBuild") return project.PrivateBuild();
-    if (name == "Productname") return project.Productname();
-    if (name == "ProductVersion") return project.ProductVersion();
-    if (name == "OriginalName") return project.OriginalName();
-    if (name == "Trademarks") return project.Trademarks();
-    return project.ResourceFile();
-}
-
-TStoredValue Identifier(const char* name) {
-    TStoredValue v;
-    v.kind = TStoredValue::Identifier;
-    v.text = name;
-    return v;
+    return false;
 }
 
 }  // namespace
@@ -206,48 +213,17 @@ void CheckStoredProject(const TStoredObject& object) {
 
 void AssignStoredProject(TProject& project, const TStoredObject& object) {
     for (const TStoredProperty& stored : object.properties) {
-        Assign(project, *FindProperty(stored.name, false), stored.value);
+        FindProperty(stored.name, false)->write(project, stored.value);
     }
 }
 
 std::vector<TStoredProperty> StoredProjectProperties(const TProject& project) {
     std::vector<TStoredProperty> out;
     for (const Property& p : kProperties) {
-        TStoredValue v;
-        const std::string name = p.name;
-        switch (p.kind) {
-            case Kind::Boolean: {
-                const bool on = name == "AutoNaming"   ? project.AutoNaming()
-                                : name == "AutoBackup" ? project.AutoBackup()
-                                                       : project.SmartBackup();
-                v = Identifier(on ? "True" : "False");
-                break;
-            }
-            case Kind::Integer:
-                if (project.Build() == 0) continue;
-                v.kind = TStoredValue::Integer;
-                v.number = project.Build();
-                break;
-            case Kind::Lines: {
-                const TStrings& lines = name == "Log.Strings" ? project.Log() : project.Notes();
-                if (lines.empty()) continue;
-                v.kind = TStoredValue::Strings;
-                v.lines = lines;
-                break;
-            }
-            case Kind::Language: v = Identifier(LanguageName(project.Language())); break;
-            case Kind::Charset: v = Identifier(CharsetName(project.Charset())); break;
-            case Kind::FileType: v = Identifier(FileTypeName(project.FileType())); break;
-            case Kind::Text:
-                v.kind = TStoredValue::String;
-                v.text = TextOf(project, name);
-                if (v.text.empty()) continue;
-                break;
-        }
         TStoredProperty stored;
-        stored.name = name;
-        stored.value = v;
-        out.push_back(stored);
+        stored.name = p.name;
+        stored.value = p.read(project);
+        if (!LeftOut(stored.value)) out.push_back(stored);
     }
     return out;
 }
@@ -269,23 +245,10 @@ void AssignPropertyText(TProject& project, const std::string& name, const std::s
         case Kind::Lines:
             if (!value.empty()) v.lines.push_back(value);
             break;
-        case Kind::Integer: {
-            // Decimal, signed 32-bit, nothing else.
-            std::size_t i = (!value.empty() && value[0] == '-') ? 1 : 0;
-            ok = i < value.size() && value.size() - i <= 10;
-            long long n = 0;
-            for (; ok && i < value.size(); ++i) {
-                ok = value[i] >= '0' && value[i] <= '9';
-                n = n * 10 + (value[i] - '0');
-            }
-            if (!value.empty() && value[0] == '-') n = -n;
-            ok = ok && n >= -2147483647LL - 1 && n <= 2147483647LL;
-            v.number = ok ? static_cast<std::int32_t>(n) : 0;
-            break;
-        }
+        case Kind::Integer: ok = ReadDecimal(value, v.number); break;
     }
     if (!ok) {
         throw EProjectError("\"" + value + "\" is not " + ExpectedName(p->kind) + " for " + p->textName);
     }
-    Assign(project, *p, v);
+    p->write(project, v);
 }

@@ -2,52 +2,9 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
-namespace {
-
-// Plain decimal, independent of any locale.
-std::string DecimalText(std::int32_t value) {
-    std::int64_t rest = value;
-    const bool negative = rest < 0;
-    if (negative) {
-        rest = -rest;
-    }
-    std::string digits;
-    do {
-        digits.insert(digits.begin(), static_cast<char>('0' + rest % 10));
-        rest /= 10;
-    } while (rest != 0);
-    return negative ? "-" + digits : digits;
-}
-
-// An optional sign, then one or more decimal digits, nothing else.
-bool ParseDecimal(const std::string& text, std::int32_t& value) {
-    std::size_t at = 0;
-    bool negative = false;
-    if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
-        negative = text[0] == '-';
-        at = 1;
-    }
-    if (at == text.size()) {
-        return false;
-    }
-    const std::int64_t limit = negative ? 2147483648LL : 2147483647LL;
-    std::int64_t magnitude = 0;
-    for (; at < text.size(); ++at) {
-        const char c = text[at];
-        if (c < '0' || c > '9') {
-            return false;
-        }
-        magnitude = magnitude * 10 + (c - '0');
-        if (magnitude > limit) {
-            return false;  // stops before the accumulator could overflow
-        }
-    }
-    value = static_cast<std::int32_t>(negative ? -magnitude : magnitude);
-    return true;
-}
-
-}  // namespace
+#include "system/Text.h"
 
 TUserReg::TUserReg(IRegistryApi& api) : api_(api) {}
 
@@ -70,7 +27,7 @@ void TUserReg::Connect(const std::string& keyPath) {
     if (!path.empty() && path[0] == '\\') {
         path.erase(0, 1);
     }
-    // The original kept the path in a fixed buffer; a longer one must not open a cut-off key.
+    // A path over the limit is refused rather than cut: a cut one would open another key.
     if (path.size() > kMaxKeyPath) {
         throw ERegistryError("Cannot connect to registry");
     }
@@ -144,8 +101,13 @@ std::int32_t TUserReg::ReadInteger(const std::string& name, std::int32_t default
     if (!TryRead(name, text)) {
         return defaultValue;
     }
+    // An optional sign, then one or more decimal digits, nothing else.
+    std::string_view number = text;
+    if (number.size() > 1 && number[0] == '+' && number[1] != '-') {
+        number.remove_prefix(1);
+    }
     std::int32_t value = 0;
-    if (!ParseDecimal(text, value)) {
+    if (!ReadDecimal(number, value)) {
         throw EConvertError("'" + text + "' is not a valid integer value for \"" + name + "\"");
     }
     return value;

@@ -2,7 +2,9 @@
 
 #include "project/AnsiText.h"
 #include "system/Exception.h"
+#include "system/Text.h"
 
+#include <string_view>
 #include <utility>
 
 namespace {
@@ -24,9 +26,6 @@ const std::uint16_t kLanguageCodes[kLanguageCount] = {
 const std::uint16_t kCharsetCodes[kCharsetCount] = {
     0, 932, 949, 950, 1200, 1250, 1251, 1252, 1253, 1254, 1255, 1256,
 };
-
-constexpr int kFileVersionIndex = 3;
-constexpr int kProductVersionIndex = 11;
 
 // Offsets of the length fields that grow with the string blocks.
 constexpr std::size_t kResourceSizeOffset = 32;
@@ -117,24 +116,9 @@ std::uint16_t StringBlock(ImageBuffer& image, const char* key, const std::u16str
     return length;
 }
 
-bool ReadInt32(const std::string& digits, std::uint32_t& value) {
-    if (digits.empty()) {
-        return false;
-    }
-    std::uint64_t number = 0;
-    for (char c : digits) {
-        number = number * 10 + static_cast<std::uint64_t>(c - '0');
-        if (number > 0x7FFFFFFFu) {
-            return false;
-        }
-    }
-    value = static_cast<std::uint32_t>(number);
-    return true;
-}
-
 void CheckIndex(int index) {
     if (index < 0 || index >= kVersionValueCount) {
-        throw Exception("Version value index out of range: " + std::to_string(index));
+        throw Exception("Version value index out of range: " + DecimalText(index));
     }
 }
 
@@ -167,14 +151,14 @@ const char* KeyName(int index) {
 
 std::uint16_t LanguageCode(TLanguage language) {
     if (static_cast<int>(language) >= kLanguageCount) {
-        throw Exception("Unknown version resource language: " + std::to_string(static_cast<int>(language)));
+        throw Exception("Unknown version resource language: " + DecimalText(static_cast<int>(language)));
     }
     return kLanguageCodes[language];
 }
 
 std::uint16_t CharsetCode(TCharset charset) {
     if (static_cast<int>(charset) >= kCharsetCount) {
-        throw Exception("Unknown version resource character set: " + std::to_string(static_cast<int>(charset)));
+        throw Exception("Unknown version resource character set: " + DecimalText(static_cast<int>(charset)));
     }
     return kCharsetCodes[charset];
 }
@@ -191,8 +175,8 @@ TVersionNumbers ParseVersionNumbers(const std::string& text) {
     std::uint16_t numbers[4] = {0, 0, 0, 0};
     for (std::uint16_t& number : numbers) {
         const std::size_t point = rest.find('.');
-        std::uint32_t value = 0;
-        if (point == std::string::npos || !ReadInt32(rest.substr(0, point), value)) {
+        std::int32_t value = 0;
+        if (point == std::string::npos || !ReadDecimal(std::string_view(rest).substr(0, point), value)) {
             break;  // this and every later number stay 0
         }
         number = static_cast<std::uint16_t>(value & 0xFFFF);
@@ -217,18 +201,9 @@ std::uint32_t FileFlagBits(TFileFlags flags) {
 
 std::string ResFileName(const std::string& name) {
     // Only the file name's own extension counts: a point in a folder name is
-    // not one. Walk by characters, since a trail byte can look like a backslash.
-    std::size_t extension = std::string::npos;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(name[i]);
-        if (IsAnsiLeadByte(c) && i + 1 < name.size()) {
-            ++i;
-        } else if (c == '\\' || c == '/' || c == ':') {
-            extension = std::string::npos;
-        } else if (c == '.') {
-            extension = i;
-        }
-    }
+    // not one.
+    const std::size_t last = LastSeparator(name, "\\/:.");
+    const std::size_t extension = last != std::string::npos && name[last] == '.' ? last : std::string::npos;
     return name.substr(0, extension) + ".res";
 }
 
@@ -267,12 +242,12 @@ const std::string& TVersionInfo::Value(int index) const {
 
 std::vector<unsigned char> TVersionInfo::Image() const {
     if (static_cast<int>(FileType) >= kFileTypeCount) {
-        throw Exception("Unknown file type: " + std::to_string(static_cast<int>(FileType)));
+        throw Exception("Unknown file type: " + DecimalText(static_cast<int>(FileType)));
     }
     const std::uint16_t language = LanguageCode(Language);
     const std::uint16_t charset = CharsetCode(Charset);
-    const TVersionNumbers fileVersion = ParseVersionNumbers(Values[kFileVersionIndex]);
-    const TVersionNumbers productVersion = ParseVersionNumbers(Values[kProductVersionIndex]);
+    const TVersionNumbers fileVersion = ParseVersionNumbers(Values[vkFileVersion]);
+    const TVersionNumbers productVersion = ParseVersionNumbers(Values[vkProductVersion]);
     const std::uint32_t flags = FileFlagBits(Flags);
 
     ImageBuffer image;

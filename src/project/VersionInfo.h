@@ -33,7 +33,23 @@ private:
     unsigned char bits_ = 0;
 };
 
-constexpr int kVersionValueCount = 12;
+// Indexes of the string values, in the order of their keys.
+enum TVersionKey : int {
+    vkComments,
+    vkCompanyName,
+    vkFileDescription,
+    vkFileVersion,
+    vkInternalName,
+    vkLegalCopyright,
+    vkLegalTrademarks,
+    vkOriginalFilename,
+    vkProductName,
+    vkPrivateBuild,
+    vkSpecialBuild,
+    vkProductVersion,
+};
+
+constexpr int kVersionValueCount = vkProductVersion + 1;
 // Longest value, in UTF-16 code units; longer ones are cut.
 constexpr std::size_t kMaxValueUnits = 254;
 // Size of the image with all twelve values at their longest.
@@ -46,7 +62,7 @@ struct TVersionNumbers {
     std::uint32_t Low = 0;
 };
 
-// Key of the string value at `index` (0 to 11).
+// Key of the string value at `index`; one outside the keys raises.
 const char* KeyName(int index);
 std::uint16_t LanguageCode(TLanguage language);
 std::uint16_t CharsetCode(TCharset charset);
@@ -69,7 +85,8 @@ public:
     TVersionInfo& operator=(const TVersionInfo&) = delete;
 
     void Reset();
-    // Replaces the value at key index 0 to 11 (text in the ANSI code page).
+    // Replaces the value of a key (text in the ANSI code page); an index
+    // outside the keys raises.
     void SetValue(int index, const std::string& text);
     const std::string& Value(int index) const;
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <utility>
 
@@ -20,34 +19,22 @@ std::string ReplacePlaceholder(const char* pattern, const std::string& path) {
     return text;
 }
 
-std::string Pad(int value, int width) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%0*d", width, value);
-    return buf;
-}
-
 // "qlg" and one to four hex digits, then ".tmp": the names GetTempFileNameA
 // gives the save's temporary files.
 bool IsSaveTempName(const std::string& name) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    const auto hasAt = [&](std::size_t at, const char* text) {
-        for (std::size_t i = 0; text[i]; ++i)
-            if (at + i >= name.size() || lower(name[at + i]) != text[i]) return false;
-        return true;
-    };
-    if (name.size() < 8 || name.size() > 11 || !hasAt(0, "qlg") || !hasAt(name.size() - 4, ".tmp"))
+    const std::string lower = LowerAscii(name);
+    if (lower.size() < 8 || lower.size() > 11 || lower.compare(0, 3, "qlg") != 0 ||
+        lower.compare(lower.size() - 4, 4, ".tmp") != 0)
         return false;
-    for (std::size_t i = 3; i < name.size() - 4; ++i)
-        if (!std::strchr("0123456789abcdef", lower(name[i])) || name[i] == '\0') return false;
-    return true;
+    return lower.find_first_not_of("0123456789abcdef", 3) == lower.size() - 4;
 }
 
 }  // namespace
 
 std::string FormatLogTime(const LocalDateTime& t, const std::string& dateSep,
                           const std::string& timeSep) {
-    return Pad(t.year, 4) + dateSep + Pad(t.month, 2) + dateSep + Pad(t.day, 2) + " " +
-           Pad(t.hour, 2) + timeSep + Pad(t.minute, 2) + timeSep + Pad(t.second, 2);
+    return DecimalText(t.year, 4) + dateSep + DecimalText(t.month, 2) + dateSep + DecimalText(t.day, 2) + " " +
+           DecimalText(t.hour, 2) + timeSep + DecimalText(t.minute, 2) + timeSep + DecimalText(t.second, 2);
 }
 
 void AddLogLine(TRunLog& log, const std::string& text) {

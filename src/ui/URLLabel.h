@@ -71,7 +71,7 @@ public:
     TCursorNumber Cursor() const { return cursor_; }
     void SetCursor(TCursorNumber value) { cursor_ = value; }
 
-    // Of the base label. The font colour is the text colour the label shows.
+    // What the label shows: its caption, in the font colour, wrapped or not.
     const std::string& Caption() const { return caption_; }
     void SetCaption(const std::string& value);
     TColor FontColor() const { return fontColor_; }
@@ -99,7 +99,7 @@ public:
     bool AnyButtonHeld() const { return heldButtons_ != 0; }
 
 protected:
-    // The base's operations and the label's overrides of them.
+    // Each raises its event, then does the label's own part (colours, shell).
     void Click();
     void DblClick();
     void MouseEntered();

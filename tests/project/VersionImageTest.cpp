@@ -84,15 +84,15 @@ void MainWindowValues(TVersionInfo& v) {
     v.Language = lanJapanese;
     v.Charset = csMultilingual;
     v.FileType = ftProgram;
-    v.SetValue(0, kJapaneseComment);
-    v.SetValue(1, "Quendro Soft");
-    v.SetValue(5, "Copyright (C) 2001 Quendro Soft");
-    v.SetValue(2, "Quendro 実行ファイル");
-    v.SetValue(8, "Quendro");
-    v.SetValue(11, "1.00");
-    v.SetValue(7, "QUENDRO.EXE");
-    v.SetValue(4, "QUENDRO");
-    v.SetValue(3, "1.00.4");
+    v.SetValue(vkComments, kJapaneseComment);
+    v.SetValue(vkCompanyName, "Quendro Soft");
+    v.SetValue(vkLegalCopyright, "Copyright (C) 2001 Quendro Soft");
+    v.SetValue(vkFileDescription, "Quendro 実行ファイル");
+    v.SetValue(vkProductName, "Quendro");
+    v.SetValue(vkProductVersion, "1.00");
+    v.SetValue(vkOriginalFilename, "QUENDRO.EXE");
+    v.SetValue(vkInternalName, "QUENDRO");
+    v.SetValue(vkFileVersion, "1.00.4");
 }
 
 std::vector<ImageCase> Cases() {
@@ -128,11 +128,11 @@ std::vector<ImageCase> Cases() {
 
     cases.push_back({"WorkedStringBlockExamples",
                      [](TVersionInfo& v) {
-                         v.SetValue(11, "1.00");
-                         v.SetValue(4, "QUENDRO1");
-                         v.SetValue(3, "1.00.4");
-                         v.SetValue(1, "Quendro Soft");
-                         v.SetValue(0, "abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJK");
+                         v.SetValue(vkProductVersion, "1.00");
+                         v.SetValue(vkInternalName, "QUENDRO1");
+                         v.SetValue(vkFileVersion, "1.00.4");
+                         v.SetValue(vkCompanyName, "Quendro Soft");
+                         v.SetValue(vkComments, "abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJK");
                      },
                      616, 552, "080904E4", 0x0809, 1252, 0x00010000, 0x00040000, 0x00010000, 0, 0, 1,
                      {{"Comments", u"abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJK", 48, 124},
@@ -145,8 +145,8 @@ std::vector<ImageCase> Cases() {
     // byte; and half-width katakana, one byte and one code unit each.
     cases.push_back({"JapaneseCountsCodeUnits",
                      [](TVersionInfo& v) {
-                         v.SetValue(0, kJapaneseComment);
-                         v.SetValue(1, "ｸｴﾝﾄﾞﾛ ｿﾌﾄ");
+                         v.SetValue(vkComments, kJapaneseComment);
+                         v.SetValue(vkCompanyName, "ｸｴﾝﾄﾞﾛ ｿﾌﾄ");
                      },
                      464, 400, "080904E4", 0x0809, 1252, 0, 0, 0, 0, 0, 1,
                      {{"Comments", kJapaneseCommentUtf16, 48, 124}, {"CompanyName", u"ｸｴﾝﾄﾞﾛ ｿﾌﾄ", 11, 56}}});
@@ -171,8 +171,8 @@ std::vector<ImageCase> Cases() {
 
     cases.push_back({"LongValuesCutTo254Units",
                      [longAscii, longJapanese](TVersionInfo& v) {
-                         v.SetValue(2, longAscii);
-                         v.SetValue(6, longJapanese);
+                         v.SetValue(vkFileDescription, longAscii);
+                         v.SetValue(vkLegalTrademarks, longJapanese);
                          v.Language = lanSwiss_French;
                          v.Charset = csArabic;
                      },

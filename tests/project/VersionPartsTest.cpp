@@ -81,8 +81,8 @@ TEST(VersionInfoCodes, FollowTheEnumerationOrder) {
     EXPECT_EQ(1256, CharsetCode(csArabic));
     EXPECT_EQ(11, csArabic);
     EXPECT_EQ(1, ftLibrary);
-    EXPECT_STREQ("Comments", KeyName(0));
-    EXPECT_STREQ("ProductVersion", KeyName(11));
+    EXPECT_STREQ("Comments", KeyName(vkComments));
+    EXPECT_STREQ("ProductVersion", KeyName(vkProductVersion));
 }
 
 TEST(VersionInfoCodes, RejectOutOfRangeInput) {
@@ -136,7 +136,7 @@ TEST(WriteResFile, WritesTheWholeImageOnceAndPutsItInPlace) {
     FakeFileSystem fs;
     fs.files["Version.res"] = {1, 2, 3};
     TVersionInfo info;
-    info.SetValue(8, "Quendro");
+    info.SetValue(vkProductName, "Quendro");
     info.WriteResFile("Version.txt", fs);
     EXPECT_EQ(1, fs.writes);
     ASSERT_EQ(1u, fs.files.size());
@@ -153,7 +153,7 @@ TEST(WriteResFile, FailureLeavesThePreviousFileAndNoTemporary) {
         fs.failReplace = failure == 2;
         fs.files["Version.res"] = previous;
         TVersionInfo info;
-        info.SetValue(8, "Quendro");
+        info.SetValue(vkProductName, "Quendro");
         try {
             info.WriteResFile("Version", fs);
             ADD_FAILURE() << "no error raised";
@@ -169,7 +169,7 @@ TEST(WriteResFile, ReplacesAnExistingFileOnDisk) {
     ScratchFolder folder;
     WriteWholeFile(folder.Path("Version.res"), std::vector<std::uint8_t>(10000, 0xEE));
     TVersionInfo info;
-    info.SetValue(0, "after");
+    info.SetValue(vkComments, "after");
     info.WriteResFile(folder.Path("Version"));
     EXPECT_EQ(std::vector<std::string>{"Version.res"}, folder.Names());
     EXPECT_EQ(info.Image(), ReadWholeFile(folder.Path("Version.res")));

@@ -108,8 +108,8 @@ TEST(VersionRandom, EveryImageReadsBackAsSet) {
         ASSERT_LE(image.size(), kMaxResImageSize);
         ReadVersion read;
         ASSERT_NO_THROW(read = ReadResFile(image));
-        const TVersionNumbers fileVersion = ParseVersionNumbers(info.Value(3));
-        const TVersionNumbers productVersion = ParseVersionNumbers(info.Value(11));
+        const TVersionNumbers fileVersion = ParseVersionNumbers(info.Value(vkFileVersion));
+        const TVersionNumbers productVersion = ParseVersionNumbers(info.Value(vkProductVersion));
         EXPECT_EQ(fileVersion.High, read.fileVersionHigh);
         EXPECT_EQ(fileVersion.Low, read.fileVersionLow);
         EXPECT_EQ(productVersion.High, read.productVersionHigh);
