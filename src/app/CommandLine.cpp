@@ -33,6 +33,7 @@ void RunCommandLine(ICommandLineHost& host, const std::vector<std::string>& args
 
     // The power-off follows a run that failed too.
     PerformRun(host, logPath, [&](TRunLog& log) {
+        bool allSucceeded = true;
         for (const std::string& s : upper) {
             if (IsDriveSpec(s)) {
                 if (host.DriveType(s + "\\") == drivetype::kFixed) {
@@ -46,9 +47,10 @@ void RunCommandLine(ICommandLineHost& host, const std::vector<std::string>& args
             } else {
                 AddLogLine(log, "引数が不正です。（" + s + "）");
             }
+            allSucceeded = false;
             LogContinueOrAbort(log, continueOnError);
             if (!continueOnError) break;
         }
-        return powerOffAfterRun;
+        return RunOutcome{allSucceeded, powerOffAfterRun};
     });
 }

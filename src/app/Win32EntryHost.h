@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/Entry.h"
 #include "run/Win32ConsoleWindows.h"
+#include "run/Win32RunEvents.h"
 #include "system/Win32Clock.h"
 #include "system/Win32Files.h"
 #include "system/Win32Shutdown.h"
@@ -18,12 +19,14 @@ public:
     ILogFiles& Files() override { return files_; }
     ILogClock& Clock() override { return clock_; }
     IShutdownApi& ShutdownApi() override { return shutdown_; }
+    IRunEvents& Events() override { return events_; }
 
 private:
     Win32ConsoleWindows windows_;
     Win32Files files_;
     Win32Clock clock_;
     Win32Shutdown shutdown_;
+    Win32RunEvents events_;
 };
 
 class Win32EntryHost : public IEntryHost {

@@ -3,15 +3,40 @@
 #include "run/RunLog.h"
 #include "system/ExitWin32.h"
 
-void PerformRun(IRunHost& host, const std::string& logPath, const std::function<bool(TRunLog&)>& drives) {
-    TRunLog log(host.Clock());
-    LoadRunLog(log, host.Files(), logPath);
-    AppendRunHeader(log);
-    const bool powerOff = drives(log);
-    AppendEndOfRun(log);
-    SaveRunLog(log, host.Files(), logPath);
-    if (powerOff) {
-        TExitWin exitWin(nullptr, host.ShutdownApi());
-        exitWin.PowerOff();
+const char* const kRunEventSource = "Quendro";
+
+RunEventRecord RunEventRecordFor(RunEventType type) {
+    // The ids of resources/events.mc: severity in the top two bits.
+    switch (type) {
+    case RunEventType::kInformation: return {0x0004, 0x400003E8UL};
+    case RunEventType::kWarning: return {0x0002, 0x800003E9UL};
+    case RunEventType::kError: break;
     }
+    return {0x0001, 0xC00003EAUL};
+}
+
+void PerformRun(IRunHost& host, const std::string& logPath, const std::function<RunOutcome(TRunLog&)>& drives) {
+    TRunLog log(host.Clock());
+    try {
+        LoadRunLog(log, host.Files(), logPath);
+    } catch (const Exception& error) {
+        host.Events().Report(RunEventType::kError, error.Message());
+        throw;
+    }
+    const std::string::size_type start = log.Image().size();
+    AppendRunHeader(log);
+    const RunOutcome outcome = drives(log);
+    AppendEndOfRun(log);
+    const std::string block = log.Image().substr(start);
+    try {
+        SaveRunLog(log, host.Files(), logPath);
+        if (outcome.powerOff) {
+            TExitWin exitWin(nullptr, host.ShutdownApi());
+            exitWin.PowerOff();
+        }
+    } catch (...) {
+        host.Events().Report(RunEventType::kError, block);
+        throw;
+    }
+    host.Events().Report(outcome.allSucceeded ? RunEventType::kInformation : RunEventType::kWarning, block);
 }

@@ -47,6 +47,7 @@ void RunCheckedDrives(IMainView& view, IRunServices& services, const std::string
     // The power-off follows only when the last drive run succeeded.
     PerformRun(services, logPath, [&](TRunLog& log) {
         bool lastResult = false;
+        bool allSucceeded = true;
         const int count = view.DriveCount();
         for (int i = 0; i < count; ++i) {
             if (!view.DriveChecked(i)) continue;
@@ -54,10 +55,11 @@ void RunCheckedDrives(IMainView& view, IRunServices& services, const std::string
             if (text.empty()) continue;
             lastResult = services.DefragDrive(text[0], view.ShowErrorChecked(), log);
             if (lastResult) continue;
+            allSucceeded = false;
             if (view.OnErrorStopChecked()) break;
             AddLogLine(log, "エラーが発生しましたが続行します。");
         }
-        return view.ShutdownChecked() && lastResult;
+        return RunOutcome{allSucceeded, view.ShutdownChecked() && lastResult};
     });
 }
 

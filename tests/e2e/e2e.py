@@ -304,6 +304,27 @@ class Wine:
     finish = staticmethod(winetest.end)
 
 
+EVENT_DEBUG = "-all,fixme+advapi,trace+eventlog,warn+eventlog,err+eventlog"
+EVENT_CALL_RE = re.compile(r"fixme:advapi:ReportEventA \([0-9A-F]+,0x([0-9a-f]{4}),0x[0-9a-f]{4},0x([0-9a-f]{8}),")
+EVENT_TEXT_RE = re.compile(r':eventlog:ReportEventW L"((?:[^"\\]|\\.)*)"')
+EVENT_KINDS = {"information": ("0004", "400003e8"), "warning": ("0002", "800003e9"),
+               "error": ("0001", "c00003ea")}
+
+
+def wine_string(escaped):
+    """The text of Wine's debugstr_w form (escapes \\r, \\n, \\xxxx)."""
+    return re.sub(r"\\(x[0-9a-f]{2}|[0-9a-f]{4}|.)", lambda m: {
+        "r": "\r", "n": "\n", "t": "\t"}.get(m.group(1), chr(int(m.group(1).lstrip("x"), 16))
+                                           if len(m.group(1)) > 1 else m.group(1)), escaped)
+
+
+def parse_events(err_text):
+    """Per ReportEventA call of quendro.exe: (type, id, the start of its text)."""
+    calls = EVENT_CALL_RE.findall(err_text)
+    texts = [wine_string(t) for t in EVENT_TEXT_RE.findall(err_text)]
+    return [(t, i, texts[n] if n < len(texts) else None) for n, (t, i) in enumerate(calls)]
+
+
 def parse_console_record(path):
     """Per console (in start order): its kept events."""
     consoles = {}
@@ -394,8 +415,9 @@ class Case:
                                                self.path("sentinel.stop")],
                                   self.path("sentinel.txt"), "ready")
         self.t0 = time.time()
+        # Wine's event log keeps nothing; its debug channels show each event.
         proc = self.wine.start(os.path.join(self.app, "quendro.exe"), self.row["args"],
-                               self.path("quendro"), self.env)
+                               self.path("quendro"), dict(self.env, WINEDEBUG=EVENT_DEBUG))
         self.exit = Wine.finish(proc, self.row.get("timeout", 120))
         self.t1 = time.time()
         self.hold_state = read(self.path("hold.ready"), "r")
@@ -468,6 +490,7 @@ class GroupTest(unittest.TestCase):
 
         if "consoles" in row:
             self.assertEqual(case.consoles, row["consoles"], "what the consoles received")
+        self.check_event(case, row)
         elapsed = case.t1 - case.t0
         if "min_s" in row:
             self.assertGreaterEqual(elapsed, row["min_s"], "run time")
@@ -481,6 +504,33 @@ class GroupTest(unittest.TestCase):
                             "the helper held log.txt: %r" % case.hold_state)
         if "sentinel" in row.get("setup", []):
             self.check_shutdown(case)
+
+    def check_event(self, case, row):
+        """One event per run: its kind, and its text the run's block (or the
+        error's message when log.txt could not be read)."""
+        events = parse_events(read(case.path("quendro") + ".err").decode("utf-8", "replace"))
+        if row.get("no_log"):
+            self.assertEqual(events, [], "no run, no event")
+            return
+        self.assertEqual(len(events), 1, "one event: %r" % events)
+        old = row.get("old_log") or b""
+        new = case.log_bytes[len(OLD_LOG_RESAVED if old else b""):] if case.log_bytes != old else b""
+        if row.get("exit", 0):
+            kind = "error"
+        elif (CONTINUE.encode("cp932") in new or ABORT.encode("cp932") in new):
+            kind = "warning"
+        else:
+            kind = "information"
+        self.assertEqual(events[0][:2], EVENT_KINDS[kind], "the event's type and message")
+        text = events[0][2]
+        self.assertIsNotNone(text, "the event's text")
+        if new:
+            # Wine shows the first 200 or so characters.
+            self.assertTrue(new.decode("cp932").startswith(text), (text, new.decode("cp932")))
+        elif any(s.startswith("hold") and "console" in s for s in row.get("setup", [])):
+            self.assertTrue(text.startswith(SEP + "\r\n[") and RUN_START in text, text)  # the unsaved block
+        else:
+            self.assertIn(windows_path(case.log), text)
 
     def check_stamps(self, case, data):
         """The masked timestamps are the local times of the run, in order."""

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "FakeEvents.h"
 #include "FakeFiles.h"
 #include "FixedClock.h"
 #include "FakeShutdown.h"
@@ -19,6 +20,7 @@ public:
     FakeFiles files;
     FakeShutdown shutdown;
     FixedClock clock;
+    FakeEvents events;
 
     // Code page 932 aware, like CharUpperBuffA: trail bytes stay as they are.
     std::string UpperCase(const std::string& text) override {
@@ -48,6 +50,7 @@ public:
     ILogFiles& Files() override { return files; }
     ILogClock& Clock() override { return clock; }
     IShutdownApi& ShutdownApi() override { return shutdown; }
+    IRunEvents& Events() override { return events; }
 
     V RunLines() { return SavedRunLines(files, kPath); }
 };
@@ -99,6 +102,68 @@ TEST(CommandLine, ArgumentsAreReadAsTheGrammarSays) {
         EXPECT_EQ(host.RunLines(), c.lines);
         EXPECT_EQ(!host.shutdown.calls.empty(), c.powerOff);
     }
+}
+
+// One event per run, after the save; an error event before the error leaves.
+TEST(CommandLine, EachRunEndsWithOneEvent) {
+    using T = RunEventType;
+    const struct {
+        const char* name;
+        V args;
+        std::string failing;
+        int fault;  // 0 none, 1 unreadable log, 2 unwritable log, 3 power-off refused
+        T type;
+    } cases[] = {
+        {"all succeeded", {"C:", "D:"}, "", 0, T::kInformation},
+        {"switches only", {"/E"}, "", 0, T::kInformation},
+        {"a drive failed", {"C:", "D:", "/E"}, "D", 0, T::kWarning},
+        {"an argument failed", {"C:", "X"}, "", 0, T::kWarning},
+        {"unreadable log", {"C:"}, "", 1, T::kError},
+        {"unwritable log", {"C:"}, "", 2, T::kError},
+        {"power-off refused", {"C:", "/S"}, "", 3, T::kError},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeHost host;
+        host.failing = c.failing;
+        host.files.files[kPath] = "earlier run\r\n";
+        if (c.fault == 1) host.files.unreadable.insert(kPath);
+        if (c.fault == 2) {
+            host.files.unreplaceable.insert(kPath);
+            host.files.unwritable.insert(kPath);
+        }
+        if (c.fault == 3) host.shutdown.failAt = FakeShutdown::kExit;
+        bool threw = false;
+        try {
+            RunCommandLine(host, c.args, kPath);
+        } catch (const Exception&) {
+            threw = true;
+        }
+        EXPECT_EQ(threw, c.fault != 0);
+        ASSERT_EQ(host.events.reported.size(), 1u);
+        EXPECT_EQ(host.events.reported[0].first, c.type);
+        const std::string& text = host.events.reported[0].second;
+        if (c.fault == 1) {
+            EXPECT_NE(text.find(kPath), std::string::npos) << text;
+        } else {
+            // The run's block as appended: header to the end-of-run line.
+            EXPECT_EQ(text.substr(0, 35), std::string(kLogSeparator) + "\r\n");
+            EXPECT_EQ(text.substr(text.size() - 3), "\r\r\n");
+            if (c.fault != 2) {
+                EXPECT_EQ(host.files.files.at(kPath), "earlier run\r\n" + text);
+            }
+        }
+    }
+}
+
+TEST(CommandLine, EventRecordsOfTheMessageTable) {
+    EXPECT_EQ(RunEventRecordFor(RunEventType::kInformation).type, 4);
+    EXPECT_EQ(RunEventRecordFor(RunEventType::kInformation).id, 0x400003E8UL);
+    EXPECT_EQ(RunEventRecordFor(RunEventType::kWarning).type, 2);
+    EXPECT_EQ(RunEventRecordFor(RunEventType::kWarning).id, 0x800003E9UL);
+    EXPECT_EQ(RunEventRecordFor(RunEventType::kError).type, 1);
+    EXPECT_EQ(RunEventRecordFor(RunEventType::kError).id, 0xC00003EAUL);
+    EXPECT_STREQ(kRunEventSource, "Quendro");
 }
 
 TEST(CommandLine, RunIsAppendedToTheExistingLog) {

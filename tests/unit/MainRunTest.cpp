@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 
+#include "FakeEvents.h"
 #include "FakeFiles.h"
 #include "FixedClock.h"
 #include "FakeShutdown.h"
@@ -39,6 +40,7 @@ public:
     FakeFiles files;
     FakeShutdown shutdownApi;
     FixedClock clock;
+    FakeEvents events;
 
     int MessageBoxA(WindowHandle, const char* text, const char* caption, unsigned style) override {
         boxes.push_back(text);
@@ -73,6 +75,7 @@ public:
     ILogFiles& Files() override { return files; }
     ILogClock& Clock() override { return clock; }
     IShutdownApi& ShutdownApi() override { return shutdownApi; }
+    IRunEvents& Events() override { return events; }
     V RunLines() { return SavedRunLines(files, kPath); }
     bool PoweredOff() const { return !shutdownApi.calls.empty(); }
 };
@@ -105,17 +108,19 @@ TEST_F(MainRun, FailuresStopOrGoOnAndTheLastResultDecidesThePowerOff) {
         std::string defragged;
         V lines;
         bool poweredOff;
+        RunEventType event;
     } cases[] = {
-        {"one drive", {{"C: (A)", true, true}}, false, "C", {"C:　ok"}, true},
-        {"unchecked left out", {{"C: ()", false, true}, {"D: ()", true, true}}, false, "D", {"D:　ok"}, true},
+        {"one drive", {{"C: (A)", true, true}}, false, "C", {"C:　ok"}, true, RunEventType::kInformation},
+        {"unchecked left out", {{"C: ()", false, true}, {"D: ()", true, true}}, false, "D", {"D:　ok"}, true,
+         RunEventType::kInformation},
         {"stop at the first failure",
-         {{"C: ()", true, false}, {"D: ()", true, true}}, true, "C", {"C:　failed"}, false},
+         {{"C: ()", true, false}, {"D: ()", true, true}}, true, "C", {"C:　failed"}, false, RunEventType::kWarning},
         {"failing middle drive",
          {{"C: ()", true, true}, {"D: ()", true, false}, {"E: ()", true, true}}, false, "CDE",
-         {"C:　ok", "D:　failed", kGoOn, "E:　ok"}, true},
+         {"C:　ok", "D:　failed", kGoOn, "E:　ok"}, true, RunEventType::kWarning},
         {"failing last drive",
          {{"C: ()", true, true}, {"D: ()", true, true}, {"E: ()", true, false}}, false, "CDE",
-         {"C:　ok", "D:　ok", "E:　failed", kGoOn}, false},
+         {"C:　ok", "D:　ok", "E:　failed", kGoOn}, false, RunEventType::kWarning},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -129,6 +134,8 @@ TEST_F(MainRun, FailuresStopOrGoOnAndTheLastResultDecidesThePowerOff) {
         EXPECT_EQ(w.PoweredOff(), c.poweredOff);
         EXPECT_EQ(w.execStates, (std::vector<bool>{false, true}));
         EXPECT_TRUE(w.boxes.empty());
+        ASSERT_EQ(w.events.reported.size(), 1u);
+        EXPECT_EQ(w.events.reported[0].first, c.event);
     }
 }
 
