@@ -11,6 +11,7 @@
 
 #include "FuzzCheck.h"
 #include "project/FormDescription.h"
+#include "system/Text.h"
 
 namespace {
 
@@ -54,13 +55,8 @@ private:
 };
 
 bool StartsWith(const std::string& text, const std::string& prefix, bool anyCase) {
-    if (text.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        char c = text[i];
-        if (anyCase && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != prefix[i]) return false;
-    }
-    return true;
+    const std::string head = text.substr(0, prefix.size());
+    return (anyCase ? LowerAscii(head) : head) == prefix;
 }
 
 void CheckPlaces(const Lines& lines, const TStoredObject& object) {

@@ -1,10 +1,10 @@
 // The designer's text form of a window: reading, writing and their errors.
 #include "project/FormDescription.h"
+#include "system/Text.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <random>
 #include <string>
 #include <utility>
@@ -108,12 +108,7 @@ std::string RandomName(std::mt19937& random) {
     return name;
 }
 
-bool IsKeyword(std::string name) {
-    for (char& c : name) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return name == "end" || name == "object";
-}
+bool IsKeyword(const std::string& name) { return SameIgnoringCase(name, "end") || SameIgnoringCase(name, "object"); }
 
 // Every byte, with the ones the writer treats specially coming often.
 std::string RandomBytes(std::mt19937& random) {

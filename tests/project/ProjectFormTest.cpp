@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 namespace {
 
@@ -169,6 +170,15 @@ TEST(ProjectForm, RandomValuesSurviveStoreAndLoad) {
         // Outside design mode the paths are not taken, and loading logs the version.
         TStoredObject a = Without(StoredProjectProperties(p)), b = Without(StoredProjectProperties(*loaded.Components().at(0)));
         EXPECT_EQ(FormatDescription(a), FormatDescription(b)) << stored;
+        // Each value comes back as itself, not as another property's.
+        const TProject& q = *loaded.Components().at(0);
+        for (auto get : {&TProject::Company, &TProject::Copyright, &TProject::Comment, &TProject::Description,
+                         &TProject::SpecialBuild, &TProject::PrivateBuild, &TProject::Productname,
+                         &TProject::ProductVersion, &TProject::OriginalName, &TProject::Trademarks,
+                         &TProject::ResourceFile, &TProject::Version})
+            EXPECT_EQ((q.*get)(), (p.*get)()) << stored;
+        EXPECT_EQ(std::make_tuple(q.AutoNaming(), q.SmartBackup(), q.Build(), q.Notes(), q.Language(), q.Charset(), q.FileType()),
+                  std::make_tuple(p.AutoNaming(), p.SmartBackup(), p.Build(), p.Notes(), p.Language(), p.Charset(), p.FileType()));
     }
 }
 

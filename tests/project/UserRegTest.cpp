@@ -160,7 +160,7 @@ TEST(UserRegValues, ReadIntegerAcceptsOnlySignedDecimalIn32Bits) {
     const std::pair<const char*, std::int32_t> valid[] = {
         {"16", 16}, {"-2147483648", -2147483647 - 1}, {"2147483647", 2147483647}, {"+7", 7}, {"007", 7}, {"-0", 0}};
     const char* invalid[] = {"2147483648", "-2147483649", "99999999999999999999", "abc", "", " 1", "1 ",
-                             "0x10", "$10", "-", "+", "1-", "--1", "1.0"};
+                             "0x10", "$10", "-", "+", "1-", "--1", "+-1", "1.0"};
     FakeRegistry fake;
     TUserReg reg(fake);
     reg.Connect(kKey);

@@ -16,7 +16,6 @@ std::vector<std::string> Parse(const std::string& bytes) {
 }
 
 TEST(RunLogTime, FieldsAreZeroPaddedAndHoursRunFrom00To23) {
-    FixedClock clock;
     const struct {
         LocalDateTime t;
         const char* text;
