@@ -12,7 +12,7 @@ set(CMAKE_C_FLAGS_RELEASE "-Os -ffunction-sections -fdata-sections")
 set(QUENDRO_WIN2K_LINK -static -static-libgcc -static-libstdc++
     -Wl,--major-subsystem-version,5 -Wl,--minor-subsystem-version,0
     -Wl,--major-os-version,5 -Wl,--minor-os-version,0)
-set(CMAKE_EXE_LINKER_FLAGS_RELEASE "-s -Wl,--gc-sections")
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE "-s -Wl,--gc-sections -fno-lto")
 
 # The icon and the link label's cursor are drawn as text art; the build turns
 # them into the files the resource script reads.
@@ -91,18 +91,25 @@ add_executable(quendro WIN32
 target_include_directories(quendro PRIVATE ${QUENDRO_ART_DIR} ${QUENDRO_EVENTS_DIR} ${CMAKE_SOURCE_DIR}/resources)
 target_link_libraries(quendro PRIVATE quendro_core quendro_win32 quendro_project)
 target_link_options(quendro PRIVATE ${QUENDRO_WIN2K_LINK})
+if(QUENDRO_LTO)
+    # After the build type's -fno-lto, so this one holds.
+    target_link_options(quendro PRIVATE -flto)
+endif()
 target_link_libraries(quendro PRIVATE user32 gdi32 shell32 advapi32 kernel32)
 set_target_properties(quendro PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
-# The allowlist describes the shipped 32-bit exe; the x86_64 build only runs
-# the tests.
+# The allowlist and the size limit describe the shipped 32-bit exe; the
+# x86_64 build only runs the tests.
+set(QUENDRO_MAX_EXE_BYTES 307200 CACHE STRING "The most quendro.exe may take (300 KiB)")
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     add_custom_command(TARGET quendro POST_BUILD
         COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/check-imports.py
                 --objdump ${CMAKE_OBJDUMP}
                 --allow ${CMAKE_SOURCE_DIR}/resources/win2k-imports.txt
                 $<TARGET_FILE:quendro>
-        COMMENT "Checking that quendro.exe imports only what Windows 2000 exports")
+        COMMAND ${CMAKE_COMMAND} -DFILE=$<TARGET_FILE:quendro> -DLIMIT=${QUENDRO_MAX_EXE_BYTES}
+                -P ${CMAKE_SOURCE_DIR}/cmake/CheckSize.cmake
+        COMMENT "Checking that quendro.exe imports only what Windows 2000 exports, and its size")
 endif()
 
 add_subdirectory(designer)
