@@ -43,6 +43,12 @@ std::string UpperCase(const std::string& text) {
 
 std::string Done(char letter) { return std::string{letter, ':'} + "　デフラグを完了しました。"; }
 
+class EventLog : public IRunEvents {
+public:
+    std::vector<std::string> texts;
+    void Report(RunEventType, const std::string& text) override { texts.push_back(text); }
+};
+
 class Host : public ICommandLineHost {
 public:
     std::uint32_t fixed = 0, failing = 0;
@@ -50,6 +56,7 @@ public:
     FakeFiles files;
     FakeShutdown shutdown;
     StillClock clock;
+    EventLog events;
 
     std::string UpperCase(const std::string& text) override { return ::UpperCase(text); }
     unsigned DriveType(const std::string& root) override {
@@ -65,6 +72,7 @@ public:
     ILogFiles& Files() override { return files; }
     ILogClock& Clock() override { return clock; }
     IShutdownApi& ShutdownApi() override { return shutdown; }
+    IRunEvents& Events() override { return events; }
 };
 
 std::uint32_t Mask(const std::uint8_t* data, std::size_t size, std::size_t at) {
@@ -130,5 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(host.files.files.size() == 1);
     FUZZ_CHECK(host.files.files.at(kPath) == expected.Image());
     FUZZ_CHECK(host.shutdown.calls.empty() != powerOff);
+    // One event per run, holding the run's block: here the whole new file.
+    FUZZ_CHECK(host.events.texts.size() == 1 && host.events.texts[0] == expected.Image());
     return 0;
 }
