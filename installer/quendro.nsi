@@ -2,10 +2,12 @@
 ; with Debian's makensis:
 ;
 ;   makensis -INPUTCHARSET UTF8 -DVERSION=1.00 -DVERSION_QUAD=1.0.0.0 \
-;            -DPAYLOAD=DIR -DOUTFILE=FILE installer/quendro.nsi
+;            -DPAYLOAD=DIR -DFILES=files.nsh -DOUTFILE=FILE installer/quendro.nsi
 ;
 ; PAYLOAD holds the files installed: quendro.exe, DAVIRAZ.OVA, DAVIRAZ.CNT,
-; the readme and LICENSE.txt.
+; the readme and LICENSE.txt. FILES, written by release.py from the list the
+; Windows Installer package is built from too, installs and deletes them and
+; the Start Menu entries.
 ;
 ; The scheduled-run page can be preset on the command line (options before
 ; /D=, which NSIS wants last):
@@ -24,11 +26,13 @@ RequestExecutionLevel admin
 !include nsDialogs.nsh
 !include WinVer.nsh
 
+!define EVENT_KEY "SYSTEM\CurrentControlSet\Services\EventLog\Application\Quendro"
 !define UNINST_KEY "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Quendro"
 ; WinHelp looks a bare help file name up here, whatever the current folder.
 !define HELP_KEY "SOFTWARE\Microsoft\Windows\Help"
 !define README "はじめにお読みください.txt"
 !define SM_FOLDER "$SMPROGRAMS\Quendro"
+!include "${FILES}"
 ; The wording of quendro.exe's own refusal (src/app/Entry.cpp); the release
 ; tests compare the two boxes.
 !define WRONG_SYSTEM "Windows 2000 以外には対応しておりません。"
@@ -490,14 +494,13 @@ FunctionEnd
 
 Section "Quendro"
   SetOutPath "$INSTDIR"
-  File "${PAYLOAD}\quendro.exe"
-  File "${PAYLOAD}\DAVIRAZ.OVA"
-  File "${PAYLOAD}\DAVIRAZ.CNT"
-  File "${PAYLOAD}\${README}"
-  File "${PAYLOAD}\LICENSE.txt"
+  !insertmacro InstallPayload
   WriteUninstaller "$INSTDIR\uninst.exe"
 
   WriteRegStr HKLM "${HELP_KEY}" "DAVIRAZ.OVA" "$INSTDIR"
+  ; The source of quendro.exe's events in the Application log.
+  WriteRegExpandStr HKLM "${EVENT_KEY}" "EventMessageFile" "$INSTDIR\quendro.exe"
+  WriteRegDWORD HKLM "${EVENT_KEY}" "TypesSupported" 7
 
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "Quendro ${VERSION}"
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
@@ -509,11 +512,7 @@ Section "Quendro"
   WriteRegDWORD HKLM "${UNINST_KEY}" "NoRepair" 1
 
   ; The help viewer and Notepad live in the Windows folder on Windows 2000.
-  CreateDirectory "${SM_FOLDER}"
-  CreateShortcut "${SM_FOLDER}\Quendro.lnk" "$INSTDIR\quendro.exe" "" "$INSTDIR\quendro.exe" 0
-  CreateShortcut "${SM_FOLDER}\ログ ファイル.lnk" "$WINDIR\notepad.exe" '"$INSTDIR\log.txt"'
-  CreateShortcut "${SM_FOLDER}\ヘルプ.lnk" "$WINDIR\winhlp32.exe" '"$INSTDIR\DAVIRAZ.OVA"'
-  CreateShortcut "${SM_FOLDER}\アンインストール.lnk" "$INSTDIR\uninst.exe"
+  !insertmacro CreateShortcuts
 
   ${If} $SchedOn == 1
     Call AddScheduledRun
@@ -530,11 +529,7 @@ Section "Uninstall"
   ; A window that stays after the work only hides the question's answer.
   SetAutoClose true
   ClearErrors
-  Delete "$INSTDIR\quendro.exe"
-  Delete "$INSTDIR\DAVIRAZ.OVA"
-  Delete "$INSTDIR\DAVIRAZ.CNT"
-  Delete "$INSTDIR\${README}"
-  Delete "$INSTDIR\LICENSE.txt"
+  !insertmacro DeletePayload
   Delete "$INSTDIR\uninst.exe"
   ${If} ${Errors}
     MessageBox MB_OK|MB_ICONEXCLAMATION "$INSTDIR のファイルの一部を削除できませんでした。Quendro が実行中でないか確かめて、残ったファイルを手で削除してください。" /SD IDOK
@@ -548,16 +543,16 @@ Section "Uninstall"
   ${EndIf}
   RMDir "$INSTDIR"
 
-  Delete "${SM_FOLDER}\Quendro.lnk"
-  Delete "${SM_FOLDER}\ログ ファイル.lnk"
-  Delete "${SM_FOLDER}\ヘルプ.lnk"
-  Delete "${SM_FOLDER}\アンインストール.lnk"
-  RMDir "${SM_FOLDER}"
+  !insertmacro DeleteShortcuts
 
   ; Another installation's registration is left alone.
   ReadRegStr $0 HKLM "${HELP_KEY}" "DAVIRAZ.OVA"
   ${If} $0 == $INSTDIR
     DeleteRegValue HKLM "${HELP_KEY}" "DAVIRAZ.OVA"
+  ${EndIf}
+  ReadRegStr $0 HKLM "${EVENT_KEY}" "EventMessageFile"
+  ${If} $0 == "$INSTDIR\quendro.exe"
+    DeleteRegKey HKLM "${EVENT_KEY}"
   ${EndIf}
   DeleteRegKey HKLM "${UNINST_KEY}"
 SectionEnd

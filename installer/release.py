@@ -3,7 +3,8 @@
 
     release.py --build build/win32 --dist dist
 
-writes DIST/quendro-V.zip, DIST/quendro-V-setup.exe and DIST/SHA256SUMS, V
+writes DIST/quendro-V.zip, DIST/quendro-V-setup.exe, DIST/quendro-V.msi and
+DIST/SHA256SUMS, V
 being the stored Version of the main window's component QUENDRO in
 resources/Main.dfm (read by the build's MakeVersionRes tool). Refuses to pack
 when the help file is missing, when the about box names another version, when
@@ -21,6 +22,7 @@ import shutil
 import subprocess
 import sys
 import time
+import uuid
 import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -28,8 +30,25 @@ ROOT = os.path.dirname(HERE)
 README = "はじめにお読みください.txt"
 LICENSE = "LICENSE.txt"
 HELP_FILES = ["DAVIRAZ.OVA", "DAVIRAZ.CNT"]
-# The zip's files in its order; the installer installs the same.
+# The zip's files in its order; both installers install the same.
 PAYLOAD = ["quendro.exe"] + HELP_FILES + [README, LICENSE]
+# Both installers' Start menu entries in the folder Quendro: name, program,
+# arguments. INSTALLDIR and WINDOWS are folders, UNINSTALL the installer's own
+# removal.
+SHORTCUTS = [
+    ("Quendro", ("INSTALLDIR", "quendro.exe"), ""),
+    ("ログ ファイル", ("WINDOWS", "notepad.exe"), '"{INSTALLDIR}\\log.txt"'),
+    ("ヘルプ", ("WINDOWS", "winhlp32.exe"), '"{INSTALLDIR}\\DAVIRAZ.OVA"'),
+    ("アンインストール", "UNINSTALL", ""),
+]
+# The refusal of quendro.exe (src/app/Entry.cpp), in both installers.
+WRONG_SYSTEM = "Windows 2000 以外には対応しておりません。"
+NEWER_INSTALLED = "新しい版の Quendro がインストールされています。"
+# The package's stable identity; each version's ProductCode is derived from it.
+UPGRADE_CODE = "8E4C2D6A-51B7-4F0E-9C3A-2F6D8B1E7A45"
+# quendro.exe's component: its removal finds the installed exe by it (Wine's
+# msi does not restore INSTALLDIR on removal).
+EXE_COMPONENT = "{D6A1E3F2-7B48-4C0D-9E25-1F8A3C6B4D70}"
 NSIS_PLUGINS = "/usr/share/nsis/Plugins/x86-unicode"
 STUB_DLLS = {"advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll",
              "ole32.dll", "shell32.dll", "user32.dll"}
@@ -212,6 +231,133 @@ def check_installer(setup, objdump, allowlist, work):
     return plugins
 
 
+# --- the shared list, for both installers -------------------------------------------
+
+
+def nsis_files():
+    """files.nsh: the NSIS installer's file and shortcut macros."""
+    def nsis(where):
+        if where == "UNINSTALL":
+            return "$INSTDIR\\uninst.exe"
+        folder, name = where
+        return ("$INSTDIR" if folder == "INSTALLDIR" else "$WINDIR") + "\\" + name
+    lines = ["; Written by installer/release.py from PAYLOAD and SHORTCUTS.", "!macro InstallPayload"]
+    lines += ['  File "${PAYLOAD}\\%s"' % name for name in PAYLOAD]
+    lines += ["!macroend", "!macro DeletePayload"]
+    lines += ['  Delete "$INSTDIR\\%s"' % name for name in PAYLOAD]
+    lines += ["!macroend", "!macro CreateShortcuts", '  CreateDirectory "${SM_FOLDER}"']
+    for name, target, args in SHORTCUTS:
+        args = args.replace("{INSTALLDIR}", "$INSTDIR")
+        icon = ' "%s" 0' % nsis(target) if target == ("INSTALLDIR", "quendro.exe") else ""
+        lines.append('  CreateShortcut "${SM_FOLDER}\\%s.lnk" "%s" \'%s\'%s' % (name, nsis(target), args, icon))
+    lines += ["!macroend", "!macro DeleteShortcuts"]
+    lines += ['  Delete "${SM_FOLDER}\\%s.lnk"' % name for name, _, _ in SHORTCUTS]
+    lines += ['  RMDir "${SM_FOLDER}"', "!macroend", ""]
+    return "\n".join(lines)
+
+
+def ascii_key(text, prefix):
+    """An ASCII stand-in for TEXT in the WiX source (wixl garbles other text)."""
+    return text if text.isascii() else "%s%s" % (prefix, hashlib.sha1(text.encode()).hexdigest()[:8].upper())
+
+
+def short_name(name, index):
+    """An 8.3 name for the short|long form of Windows Installer's names."""
+    if name.isascii() and re.fullmatch(r"[\w]{1,8}(\.\w{1,3})?", name):
+        return None
+    ext = os.path.splitext(name)[1]
+    return "QUEND~%d%s" % (index, ext.upper() if ext.isascii() else "")
+
+
+def wix_files(payload_dir):
+    """files.wxs and the texts to put in after wixl (Japanese ones, which it
+    garbles): [(table, column, key column, key, text)]."""
+    def wix(where):
+        if where == "UNINSTALL":
+            return "[SystemFolder]msiexec.exe"
+        folder, name = where
+        return ("[INSTALLDIR]" if folder == "INSTALLDIR" else "[WindowsFolder]") + name
+    out = ['<?xml version="1.0" encoding="utf-8"?>', "<!-- Written by installer/release.py from PAYLOAD and SHORTCUTS. -->",
+           '<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi"><Fragment>', '  <DirectoryRef Id="INSTALLDIR">']
+    fixes, ids = [], []
+    for index, name in enumerate(PAYLOAD, 1):
+        key = "file%d" % index
+        ids.append(key)
+        out += ['    <Component Id="%s" Guid="%s">' % (key, EXE_COMPONENT.strip("{}") if name == "quendro.exe" else "*"),
+                '      <File Id="%s" Name="%s" Source="%s" KeyPath="yes"/>' % (key, ascii_key(name, "F"), payload_dir + "/" + name),
+                "    </Component>"]
+        short = short_name(name, index)
+        if short:
+            fixes.append(("File", "FileName", "File", key, "%s|%s" % (short, name)))
+    out += ["  </DirectoryRef>", '  <DirectoryRef Id="QuendroMenu">',
+            '    <Component Id="StartMenu" Guid="5C2E8F47-0B3D-4A69-9E15-7D4A6C3B2E80">']
+    ids.append("StartMenu")
+    for index, (name, target, args) in enumerate(SHORTCUTS, 1):
+        key = "shortcut%d" % index
+        args = args.replace("{INSTALLDIR}\\", "[INSTALLDIR]")
+        if target == "UNINSTALL":
+            args = "/x [ProductCode]"
+        out.append('      <Shortcut Id="%s" Name="%s" Target="%s" Arguments="%s" WorkingDirectory="INSTALLDIR"/>'
+                   % (key, ascii_key(name, "S"), wix(target), args.replace('"', "&quot;")))
+        if not name.isascii():
+            fixes.append(("Shortcut", "Name", "Shortcut", key, "%s|%s" % (short_name(name, index), name)))
+    out += ['      <RemoveFolder Id="QuendroMenu" On="uninstall"/>',
+            '      <RegistryValue Root="HKLM" Key="SOFTWARE\\Quendro" Name="StartMenu" Type="integer" Value="1" '
+            'KeyPath="yes"/>',
+            "    </Component>", "  </DirectoryRef>", '  <ComponentGroup Id="Payload">']
+    out += ['    <ComponentRef Id="%s"/>' % key for key in ids]
+    out += ["  </ComponentGroup>", "</Fragment></Wix>", ""]
+    # wixl writes an "expandable" value as REG_SZ; "#%" makes it REG_EXPAND_SZ.
+    fixes += [("Registry", "Value", "Name", "EventMessageFile", "#%[INSTALLDIR]quendro.exe"),
+              ("LaunchCondition", "Description", "Condition", "Installed OR VersionNT = 500", WRONG_SYSTEM),
+              ("LaunchCondition", "Description", "Condition", "NOT WIX_DOWNGRADE_DETECTED", NEWER_INSTALLED)]
+    return "\n".join(out), fixes
+
+
+def product_code(version):
+    """The same code for the same version, a new one for each version."""
+    return str(uuid.uuid5(uuid.UUID(UPGRADE_CODE), "Quendro " + version)).upper()
+
+
+def msi_version(version):
+    """"1.00" -> "1.0.0": Windows Installer compares the first three fields."""
+    return ".".join(version_quad(version).split(".")[:3])
+
+
+def build_msi(path, version, payload, actions, work):
+    """Writes the package with wixl, then sets the tables' code page to 932,
+    puts the Japanese texts in and the summary's template to Intel;1041."""
+    files, fixes = wix_files(os.path.relpath(payload, work))
+    with open(os.path.join(work, "files.wxs"), "w", encoding="utf-8") as f:
+        f.write(files)
+    code = product_code(version)
+    # wixl finds sources only by names relative to the sources' folder.
+    shutil.copy2(os.path.join(HERE, "quendro.wxs"), work)
+    shutil.copy2(actions, os.path.join(work, "msiaction.dll"))
+    run = subprocess.run(["wixl", "-a", "x86", "-o", path, "-D", "Version=" + version,
+                          "-D", "MsiVersion=" + msi_version(version), "-D", "ProductCode=" + code,
+                          "-D", "Actions=msiaction.dll", "-D", "ExeComponent=" + EXE_COMPONENT,
+                          "quendro.wxs", "files.wxs"],
+                         cwd=work, capture_output=True, text=True)
+    if run.returncode != 0 or not os.path.isfile(path):
+        raise ReleaseError("wixl failed (exit %d): %s" % (run.returncode, (run.stderr or run.stdout).strip()[-2000:]))
+    with open(os.path.join(work, "_ForceCodepage.idt"), "wb") as f:
+        f.write(b"\r\n\r\n932\t_ForceCodepage\r\n")
+    steps = [["-i", os.path.join(work, "_ForceCodepage.idt")]]
+    for table, column, key_column, key, text in fixes:
+        text.encode("cp932")
+        steps.append(["-q", "UPDATE `%s` SET `%s` = '%s' WHERE `%s` = '%s'" % (table, column, text, key_column, key)])
+    steps.append(["-q", "UPDATE `Property` SET `Value` = '%s;SCHEDULE_TIME;SCHEDULE_DAYS;SCHEDULE_ARGS' "
+                        "WHERE `Property` = 'SecureCustomProperties'" % "WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED"])
+    steps.append(["-s", "Quendro " + version, "Quendro Project", "Intel;1041", "{%s}" % str(uuid.uuid4()).upper()])
+    for step in steps:
+        run = subprocess.run(["msibuild", path] + step, capture_output=True, text=True)
+        if run.returncode != 0:
+            raise ReleaseError("msibuild %s failed (exit %d): %s" % (step[0], run.returncode, run.stderr.strip()))
+    return code
+
+
+
 def sha256(path):
     h = hashlib.sha256()
     with open(path, "rb") as f:
@@ -263,9 +409,12 @@ def release(opts):
     write_zip(os.path.join(dist, zip_name), [(n, contents[n]) for n in PAYLOAD], release_time())
 
     setup = os.path.join(dist, setup_name)
+    with open(os.path.join(work, "files.nsh"), "w", encoding="utf-8") as f:
+        f.write(nsis_files())
     with open(os.path.join(work, "makensis.log"), "wb") as log:
         rc = subprocess.call(["makensis", "-V2", "-WX", "-INPUTCHARSET", "UTF8", "-DVERSION=" + version,
                               "-DVERSION_QUAD=" + version_quad(version), "-DPAYLOAD=" + payload,
+                              "-DFILES=" + os.path.join(work, "files.nsh"),
                               "-DOUTFILE=" + setup, os.path.join(HERE, "quendro.nsi")],
                              stdout=log, stderr=subprocess.STDOUT)
     if rc != 0:
@@ -277,10 +426,16 @@ def release(opts):
         os.remove(setup)
         raise
 
+    msi_name = "quendro-%s.msi" % version
+    actions = os.path.join(build, "installer", "msiaction.dll")
+    if not os.path.isfile(actions):
+        raise ReleaseError("%s missing: the cross build makes the package's custom actions" % actions)
+    build_msi(os.path.join(dist, msi_name), version, payload, actions, work)
+
     with open(os.path.join(dist, "SHA256SUMS"), "w", newline="\n") as f:
-        for name in (zip_name, setup_name):
+        for name in (zip_name, setup_name, msi_name):
             f.write("%s  %s\n" % (sha256(os.path.join(dist, name)), name))
-    for name in (zip_name, setup_name, "SHA256SUMS"):
+    for name in (zip_name, setup_name, msi_name, "SHA256SUMS"):
         print("%-28s %9d bytes" % (os.path.join(os.path.basename(dist), name),
                                    os.path.getsize(os.path.join(dist, name))))
     print("installer stub and plugins (%s) checked for Windows 2000" % ", ".join(plugins))

@@ -1,0 +1,312 @@
+// Custom actions of quendro-V.msi (the Binary table's QuendroActions):
+// Windows Installer 1.1 conditions cannot check the schedule's values as
+// setup.exe does, and an EXE action can neither set properties nor report a
+// message in /qn, so a DLL does it.
+//
+//   Prepare         immediate, after CostFinalize: sets QuendroFolder and
+//                   ARPINSTALLLOCATION (INSTALLDIR without its last
+//                   backslash); on install checks
+//                   SCHEDULE_TIME, SCHEDULE_DAYS and SCHEDULE_ARGS with
+//                   setup.exe's rules (a bad value: an error message and
+//                   1603, before anything is installed) and hands the at
+//                   command line to AddSchedule; on removal hands at's path
+//                   and the installed quendro.exe to RemoveSchedule.
+//   AddSchedule     deferred, as LocalSystem: runs the at command line.
+//   RemoveSchedule  deferred: lists at's jobs and deletes those whose command
+//                   runs this installation's quendro.exe.
+#include <windows.h>
+#include <msi.h>
+#include <msiquery.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Property(MSIHANDLE install, const char* name)
+{
+    char small[1] = {0};
+    DWORD size = 0;
+    if (MsiGetPropertyA(install, name, small, &size) != ERROR_MORE_DATA) return std::string();
+    std::vector<char> buffer(size + 1);
+    size = static_cast<DWORD>(buffer.size());
+    if (MsiGetPropertyA(install, name, &buffer[0], &size) != ERROR_SUCCESS) return std::string();
+    return std::string(&buffer[0], size);
+}
+
+// Sends TEXT to the installer: shown by the UI levels that show it, always
+// written to the log. [1] keeps brackets in the user's values unformatted.
+int Message(MSIHANDLE install, INSTALLMESSAGE kind, const std::string& text)
+{
+    MSIHANDLE record = MsiCreateRecord(1);
+    MsiRecordSetStringA(record, 0, "[1]");
+    MsiRecordSetStringA(record, 1, text.c_str());
+    const int answer = MsiProcessMessage(install, kind, record);
+    MsiCloseHandle(record);
+    return answer;
+}
+
+bool Digit(char c) { return c >= '0' && c <= '9'; }
+
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// ASCII letters compared without case, as NSIS's string comparison does.
+bool SameText(const std::string& a, const char* b)
+{
+    if (a.size() != static_cast<size_t>(lstrlenA(b))) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (Upper(a[i]) != Upper(b[i])) return false;
+    return true;
+}
+
+// Splits at every SEPARATOR; "a,,b" has an empty part, a trailing separator
+// none (as setup.exe's SplitFirst loop).
+std::vector<std::string> Split(const std::string& text, char separator)
+{
+    std::vector<std::string> parts;
+    std::string rest = text;
+    while (!rest.empty()) {
+        const size_t at = rest.find(separator);
+        if (at == std::string::npos) {
+            parts.push_back(rest);
+            break;
+        }
+        parts.push_back(rest.substr(0, at));
+        rest.erase(0, at + 1);
+    }
+    return parts;
+}
+
+// H:MM or HH:MM, 00:00 to 23:59, written HH:MM; empty ERROR when fine.
+std::string CheckTime(std::string& time)
+{
+    const std::string bad = "時刻 " + time + " は使えません。00:00 から 23:59 の形で指定してください。";
+    const size_t colon = time.find(':');
+    std::string hour = colon == std::string::npos ? time : time.substr(0, colon);
+    const std::string minute = colon == std::string::npos ? std::string() : time.substr(colon + 1);
+    if (hour.size() == 2 && hour[0] == '0') hour.erase(0, 1);
+    if (hour.empty() || hour.size() > 2 || !Digit(hour[0]) || (hour.size() == 2 && !Digit(hour[1]))) return bad;
+    const int h = hour.size() == 2 ? (hour[0] - '0') * 10 + (hour[1] - '0') : hour[0] - '0';
+    if (h > 23 || minute.size() != 2 || minute[0] < '0' || minute[0] > '5' || !Digit(minute[1])) return bad;
+    time = std::string(1, static_cast<char>('0' + h / 10)) + static_cast<char>('0' + h % 10) + ":" + minute;
+    return std::string();
+}
+
+const char* const kDays[] = {"M", "T", "W", "Th", "F", "S", "Su"};
+
+// at's day names separated by commas, written in at's order.
+std::string CheckDays(std::string& days)
+{
+    if (days.empty()) return "実行する曜日を選んでください。";
+    bool listed[7] = {false};
+    for (const std::string& day : Split(days, ',')) {
+        bool known = false;
+        for (int i = 0; i < 7; ++i)
+            if (SameText(day, kDays[i])) listed[i] = known = true;
+        if (!known) return "曜日 " + day + " は使えません (M,T,W,Th,F,S,Su)。";
+    }
+    std::string out;
+    for (int i = 0; i < 7; ++i)
+        if (listed[i]) out += (out.empty() ? "" : ",") + std::string(kDays[i]);
+    days = out;
+    return std::string();
+}
+
+// Drives and switches as on quendro.exe's command line, at least one drive;
+// blanks made single.
+std::string CheckArgs(std::string& args)
+{
+    std::string out;
+    int drives = 0;
+    for (const std::string& word : Split(args, ' ')) {
+        if (word.empty()) continue;
+        const char letter = Upper(word[0]);
+        if (word.size() == 2 && word[1] == ':' && letter >= 'A' && letter <= 'Z')
+            ++drives;
+        else if (!SameText(word, "/E") && !SameText(word, "/S"))
+            return word + " はドライブ (C: など) でも /E、/S でもありません。";
+        out += (out.empty() ? "" : " ") + word;
+    }
+    if (drives == 0) return "デフラグするドライブを指定してください (例: C: D: /E)。";
+    args = out;
+    return std::string();
+}
+
+// Runs COMMAND hidden and waits; its exit code, or -1 if it did not start.
+// OUTPUT, when given, receives what it wrote.
+long Run(const std::string& command, std::string* output)
+{
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, NULL, TRUE};
+    HANDLE read = NULL, write = NULL;
+    if (!CreatePipe(&read, &write, &inherit, 0)) return -1;
+    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA start = {};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    start.wShowWindow = SW_HIDE;
+    start.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    start.hStdOutput = write;
+    start.hStdError = write;
+    PROCESS_INFORMATION process = {};
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back('\0');
+    const BOOL started = CreateProcessA(NULL, &line[0], NULL, NULL, TRUE, CREATE_NO_WINDOW, NULL, NULL, &start,
+                                        &process);
+    CloseHandle(write);
+    if (!started) {
+        CloseHandle(read);
+        return -1;
+    }
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(read, buffer, sizeof buffer, &got, NULL) && got)
+        if (output) output->append(buffer, got);
+    CloseHandle(read);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return static_cast<long>(code);
+}
+
+std::string Number(long n)
+{
+    char text[16];
+    wsprintfA(text, "%ld", n);
+    return text;
+}
+
+// ASCII letters folded, lead and trail bytes of code page 932 kept: a trail
+// byte may look like a letter.
+std::string Folded(const std::string& text)
+{
+    std::string out(text);
+    for (size_t i = 0; i < out.size(); ++i) {
+        if (IsDBCSLeadByteEx(932, static_cast<BYTE>(out[i])) && i + 1 < out.size())
+            ++i;
+        else
+            out[i] = Upper(out[i]);
+    }
+    return out;
+}
+
+// Does the listed job LINE run EXE, as its program (quoted or not)?
+bool RunsProgram(const std::string& line, const std::string& exe)
+{
+    const std::string folded = Folded(line), wanted = Folded(exe);
+    for (size_t at = folded.find(wanted); at != std::string::npos; at = folded.find(wanted, at + 1)) {
+        const char before = at == 0 ? ' ' : folded[at - 1];
+        const size_t end = at + wanted.size();
+        const char after = end < folded.size() ? folded[end] : ' ';
+        if ((before == '"' || before == ' ' || before == '\t') &&
+            (after == '"' || after == ' ' || after == '\t' || after == '\r' || after == '\n'))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+extern "C" UINT __stdcall Prepare(MSIHANDLE install)
+{
+    const std::string at = "\"" + Property(install, "SystemFolder") + "at.exe\"";
+    std::string folder = Property(install, "INSTALLDIR");
+    const std::string exe = folder + "quendro.exe";
+    // The folder as setup.exe writes it: no last backslash.
+    if (folder.size() > 3 && folder[folder.size() - 1] == '\\') folder.erase(folder.size() - 1);
+    MsiSetPropertyA(install, "QuendroFolder", folder.c_str());
+    MsiSetPropertyA(install, "ARPINSTALLLOCATION", folder.c_str());
+    if (Property(install, "REMOVE") == "ALL") {
+        // The installed exe, wherever it went (INSTALLDIR is not restored by
+        // every Installer on removal).
+        std::string installed = exe;
+        char path[MAX_PATH] = {0};
+        DWORD size = MAX_PATH;
+        if (MsiGetComponentPathA(Property(install, "ProductCode").c_str(),
+                                 Property(install, "QuendroExeComponent").c_str(), path, &size) == INSTALLSTATE_LOCAL) {
+            installed = path;
+            // Wine's msi removes from INSTALLDIR's default otherwise; the
+            // folder is the path without "quendro.exe" (no separator search
+            // through code page 932 trail bytes).
+            const std::string name = "quendro.exe";
+            if (installed.size() > name.size())
+                MsiSetTargetPathA(install, "INSTALLDIR", installed.substr(0, installed.size() - name.size()).c_str());
+        }
+        MsiSetPropertyA(install, "RemoveSchedule", (at + "\t" + installed).c_str());
+        return ERROR_SUCCESS;
+    }
+    if (!Property(install, "Installed").empty()) return ERROR_SUCCESS;
+
+    std::string time = Property(install, "SCHEDULE_TIME");
+    std::string days = Property(install, "SCHEDULE_DAYS");
+    std::string args = Property(install, "SCHEDULE_ARGS");
+    if (time.empty()) {
+        if (days.empty() && args.empty()) return ERROR_SUCCESS;
+        Message(install, INSTALLMESSAGE_ERROR,
+                "SCHEDULE_DAYS と SCHEDULE_ARGS は、時刻 SCHEDULE_TIME とともに指定してください。");
+        return ERROR_INSTALL_FAILURE;
+    }
+    // setup.exe's page defaults.
+    if (days.empty()) days = "Su";
+    if (args.empty()) args = "C: /E";
+    const struct {
+        const char* name;
+        std::string error;
+    } checks[] = {{"SCHEDULE_TIME", CheckTime(time)}, {"SCHEDULE_DAYS", CheckDays(days)},
+                  {"SCHEDULE_ARGS", CheckArgs(args)}};
+    for (const auto& check : checks) {
+        if (!check.error.empty()) {
+            Message(install, INSTALLMESSAGE_ERROR, std::string(check.name) + ": " + check.error);
+            return ERROR_INSTALL_FAILURE;
+        }
+    }
+    // The task's command is one argument of at, its program quoted inside.
+    const std::string command = at + " " + time + " /interactive /every:" + days + " \"\\\"" + exe + "\\\" " + args + "\"";
+    MsiSetPropertyA(install, "AddSchedule", command.c_str());
+    return ERROR_SUCCESS;
+}
+
+extern "C" UINT __stdcall AddSchedule(MSIHANDLE install)
+{
+    const std::string command = Property(install, "CustomActionData");
+    std::string output;
+    const long code = Run(command, &output);
+    Message(install, INSTALLMESSAGE_INFO, "定期実行を登録します: " + command + "\r\n" + output + "at の終了コード: " + Number(code));
+    // As setup.exe: the files stay, the failure is reported.
+    if (code != 0)
+        Message(install, INSTALLMESSAGE_WARNING,
+                "定期実行を登録できませんでした (at の終了コード " + Number(code) +
+                    ")。タスク スケジューラ サービスが動いているか確かめて、あとで「コントロール パネル」の「タスク」から登録してください。");
+    return ERROR_SUCCESS;
+}
+
+extern "C" UINT __stdcall RemoveSchedule(MSIHANDLE install)
+{
+    const std::string data = Property(install, "CustomActionData");
+    const size_t tab = data.find('\t');
+    if (tab == std::string::npos) return ERROR_SUCCESS;
+    const std::string at = data.substr(0, tab), exe = data.substr(tab + 1);
+    std::string listing;
+    const long code = Run(at, &listing);
+    Message(install, INSTALLMESSAGE_INFO, "at の一覧 (終了コード " + Number(code) + "):\r\n" + listing);
+    // A job line: an optional status word, the job's number, its days, time
+    // and command.
+    for (const std::string& raw : Split(listing, '\n')) {
+        if (!RunsProgram(raw, exe)) continue;
+        std::string id;
+        for (const std::string& word : Split(raw, ' ')) {
+            size_t digits = 0;
+            while (digits < word.size() && Digit(word[digits])) ++digits;
+            if (digits && digits == word.size()) {
+                id = word;
+                break;
+            }
+        }
+        if (id.empty()) continue;
+        const long deleted = Run(at + " " + id + " /delete", NULL);
+        Message(install, INSTALLMESSAGE_INFO, "at " + id + " /delete: 終了コード " + Number(deleted));
+    }
+    // Leaving a job behind does not stop the removal.
+    return ERROR_SUCCESS;
+}
