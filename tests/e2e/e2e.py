@@ -148,6 +148,11 @@ CLI_ROWS = [
          lines=["F:" + NO_DRIVE, CONTINUE, "C:" + STARTED, "C:" + COMPLETED],
          consoles=[normal_console("C:")]),
     dict(name="switches_only", args=["/E", "/e"], lines=[], consoles=[]),
+    # The installers register the event source; the run is the same with it.
+    dict(name="event_source_registered", args=["C:", "G:", "/E"], console={"C:": NORMAL},
+         setup=["eventsource"],
+         lines=["C:" + STARTED, "C:" + COMPLETED, "G:" + NO_DRIVE, CONTINUE],
+         consoles=[normal_console("C:")]),
 ]
 
 CONSOLE_START_ROWS = [
@@ -410,6 +415,14 @@ class Case:
                     self.start_helper("hold", args, self.path("hold.ready"), "")
                 else:
                     self.start_helper("hold", args, self.path("hold.ready"), "held")
+            elif words[0] == "eventsource":
+                key = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Quendro"
+                for value, kind, data in (("EventMessageFile", "REG_EXPAND_SZ", windows_path(self.app) + "\\quendro.exe"),
+                                          ("TypesSupported", "REG_DWORD", "7")):
+                    reg = self.wine.start("reg", ["add", key, "/v", value, "/t", kind, "/d", data, "/f"],
+                                          self.path("reg-" + value), self.env)
+                    if Wine.finish(reg, 60) != 0:
+                        raise AssertionError("cannot register the event source")
             elif words[0] == "sentinel":
                 self.start_helper("sentinel", ["sentinel", self.path("sentinel.txt"), self.log,
                                                self.path("sentinel.stop")],
@@ -513,8 +526,10 @@ class GroupTest(unittest.TestCase):
             self.assertEqual(events, [], "no run, no event")
             return
         self.assertEqual(len(events), 1, "one event: %r" % events)
-        old = row.get("old_log") or b""
-        new = case.log_bytes[len(OLD_LOG_RESAVED if old else b""):] if case.log_bytes != old else b""
+        new = b""
+        if case.log_bytes != (row.get("old_log") or b""):
+            head = case.log_bytes.rfind(b"] " + RUN_START.encode("cp932"))
+            new = case.log_bytes[case.log_bytes.rfind((SEP + "\r\n").encode("cp932"), 0, head):]
         if row.get("exit", 0):
             kind = "error"
         elif (CONTINUE.encode("cp932") in new or ABORT.encode("cp932") in new):
