@@ -9,7 +9,7 @@ namespace {
 
 using namespace fa;
 
-// One chunk as the older design read it.
+// Files are streamed through one buffer of this many bytes (not 64 KiB).
 constexpr std::uint32_t kChunk = 0xFFF0;
 // The A calls take 259 bytes and the zero.
 constexpr std::size_t kLongestPath = kMaxFullPath - 1;

@@ -260,7 +260,7 @@ bool RaisesWriteError(const TVersionInfo& info, const std::string& name) {
 // target held open without sharing, which must come through untouched.
 void CheckWriteFailures(const std::string& folder) {
     TVersionInfo info;
-    info.SetValue(8, "Quendro");
+    info.SetValue(vkProductName, "Quendro");
     if (!RaisesWriteError(info, folder + "missing\\Version") || Exists(folder + "missing")) {
         Fail("a missing folder did not give \"Error writing file\"");
     }
