@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "Cp932.h"
+#include "system/Text.h"
 
 namespace helpc {
 
@@ -68,12 +69,9 @@ std::vector<std::string> Words(const std::string& s) {
 }
 
 bool ParseNumber(const std::string& s, std::uint32_t& value) {
-    if (s.empty() || s.size() > 10 ||
-        !std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return false;
-    const unsigned long long v = std::stoull(s);
-    if (v > 0x7FFFFFFFull) return false;
-    value = static_cast<std::uint32_t>(v);
+    std::uint32_t v = 0;
+    if (!ReadDecimal(s, v) || v > 0x7FFFFFFFu) return false;
+    value = v;
     return true;
 }
 
