@@ -264,6 +264,22 @@ def uninst_key(msi_version=None):
 class InstallChecks(unittest.TestCase):
     """Checks shared by the cases that install."""
 
+    def check_main_job(self, row, folder):
+        """The main job, from the installed exe, against the stand-in console; its log.txt."""
+        with open(row.path("map.txt"), "w") as f:
+            f.write("C: %s\n" % e2e.NORMAL)
+        env = {"QUENDRO_STANDIN_MAP": row.path("map.txt"), "QUENDRO_STANDIN_RECORD": row.path("console.txt")}
+        row.watch()
+        rc = row.run([folder + "\\quendro.exe", "C:", "/E"], "quendro", env)
+        row.run([OPTS.helper, "closeconsoles", row.path("closeconsoles.txt")], "closeconsoles", env)
+        self.assertEqual(row.stop_watching(), [], "message boxes")
+        self.assertEqual(rc, 0, "quendro.exe exit code")
+        log = read(host_path(folder + "\\log.txt"))
+        self.assertEqual(e2e.mask(log), e2e.block(["C:" + e2e.STARTED, "C:" + e2e.COMPLETED]),
+                         "log.txt beside the installed exe")
+        self.assertEqual(e2e.parse_console_record(row.path("console.txt")), [e2e.normal_console("C:")])
+        return log
+
     def check_installed(self, row, folder, rel, msi=False):
         files = rel.files()
         expected = sorted(files) + ([] if msi else ["uninst.exe"])
@@ -570,19 +586,7 @@ class WineTest(InstallChecks):
                 print("  silent install: %.1f s" % (time.time() - start), flush=True)
                 self.check_installed(row, folder, rel)
 
-                # The main job, from the installed exe, against the stand-in console.
-                with open(row.path("map.txt"), "w") as f:
-                    f.write("C: %s\n" % e2e.NORMAL)
-                env = {"QUENDRO_STANDIN_MAP": row.path("map.txt"), "QUENDRO_STANDIN_RECORD": row.path("console.txt")}
-                row.watch()
-                rc = row.run([folder + "\\quendro.exe", "C:", "/E"], "quendro", env)
-                row.run([OPTS.helper, "closeconsoles", row.path("closeconsoles.txt")], "closeconsoles", env)
-                self.assertEqual(row.stop_watching(), [], "message boxes")
-                self.assertEqual(rc, 0, "quendro.exe exit code")
-                log = read(host_path(folder + "\\log.txt"))
-                self.assertEqual(e2e.mask(log), e2e.block(["C:" + e2e.STARTED, "C:" + e2e.COMPLETED]),
-                                 "log.txt beside the installed exe")
-                self.assertEqual(e2e.parse_console_record(row.path("console.txt")), [e2e.normal_console("C:")])
+                log = self.check_main_job(row, folder)
 
                 self.assertEqual(row.run([folder + "\\uninst.exe", "/S"], "uninstall"), 0, "uninstaller exit code")
                 row.settle()
@@ -696,17 +700,7 @@ class MsiWineTest(InstallChecks):
                          ['"%s" 03:00 /interactive /every:Su "%s"' % (AT_EXE, command.replace('"', '\\"'))])
         self.assertEqual(self.jobs(row), ['"C:\\Other\\quendro.exe" C: /E', command])
 
-        # The main job, from the installed exe, against the stand-in console.
-        with open(row.path("map.txt"), "w") as f:
-            f.write("C: %s\n" % e2e.NORMAL)
-        run_env = {"QUENDRO_STANDIN_MAP": row.path("map.txt"), "QUENDRO_STANDIN_RECORD": row.path("console.txt")}
-        row.watch()
-        rc = row.run([DEFAULT_DIR + "\\quendro.exe", "C:", "/E"], "quendro", run_env)
-        row.run([OPTS.helper, "closeconsoles", row.path("closeconsoles.txt")], "closeconsoles", run_env)
-        self.assertEqual(row.stop_watching(), [], "message boxes")
-        self.assertEqual(rc, 0, "quendro.exe exit code")
-        log = read(host_path(DEFAULT_DIR + "\\log.txt"))
-        self.assertEqual(e2e.mask(log), e2e.block(["C:" + e2e.STARTED, "C:" + e2e.COMPLETED]))
+        log = self.check_main_job(row, DEFAULT_DIR)
 
         start = time.time()
         self.assertEqual(row.msiexec('/x "%s" /qn' % msi, "remove", env), 0, row.msi_log("remove"))
