@@ -437,7 +437,7 @@ class Case:
         if "sentinel" in self.row.get("setup", []):
             # The shutdown broadcast can come a few seconds after the caller
             # ended; where none is expected, give it that time to come wrongly.
-            wait_for(lambda: "endsession" in read(self.path("sentinel.txt"), "r"),
+            wait_for(lambda: " endsession wp=" in read(self.path("sentinel.txt"), "r"),
                      40 if self.row.get("shutdown", True) else 8)
         self.log_bytes = read(self.log) if os.path.exists(self.log) else None
         self.app_files = sorted(os.listdir(self.app))

@@ -379,7 +379,7 @@ class WindowCase:
             self.step(step)
         if self.row.get("ends") == "shutdown":
             # The shutdown broadcast can come a few seconds after the save.
-            wait_for(lambda: "endsession" in read(self.path("sentinel.txt"), "r"), 40)
+            wait_for(lambda: " endsession wp=" in read(self.path("sentinel.txt"), "r"), 40)
             self.exit = Wine.finish(self.proc, 30)
         elif self.row.get("ends") == "self":
             self.exit = Wine.finish(self.proc, 60)
