@@ -7,7 +7,6 @@
 #include <cstdio>
 
 #include "project/Backup.h"
-#include "project/Win32BackupFiles.h"
 #include "project/Win32ProjectHost.h"
 
 int main(int argc, char** argv) {
@@ -16,8 +15,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     Win32ProjectHost host;
-    Win32BackupFiles files;
-    TBackup backup(files, host);
+    TBackup backup(host.Files(), host);
     try {
         backup.ForceFolder(argv[2]);
         backup.SetTargetPath(argv[2]);

@@ -1,9 +1,7 @@
 // One run's log handling on a 64 MiB log.txt (load, header, 20 lines,
 // end-of-run line, save) against a plain copy of the same file, both flushed
 // to disk. Prints the median times and their ratio.
-#include <dirent.h>
 #include <fcntl.h>
-#include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,80 +13,22 @@
 #include <vector>
 
 #include "run/RunLog.h"
-#include "system/Files.h"
+#include "system/FileSystem.h"
 
 namespace {
 
-// The run log's file seam on POSIX calls.
-class PosixFiles : public ILogFiles {
-public:
-    bool FileExists(const std::string& path) override {
-        struct stat st;
-        return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+bool WriteFile(const std::string& path, const std::string& bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) return false;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (wrote <= 0) break;
+        done += static_cast<std::size_t>(wrote);
     }
-    bool ReadWhole(const std::string& path, std::string& bytes) override {
-        const int fd = ::open(path.c_str(), O_RDONLY);
-        if (fd < 0) return false;
-        struct stat st;
-        bool ok = ::fstat(fd, &st) == 0;
-        if (ok) {
-            bytes.reserve(static_cast<std::size_t>(st.st_size) + 64 * 1024);  // as the product's reader
-            bytes.resize(static_cast<std::size_t>(st.st_size));
-            std::size_t done = 0;
-            while (ok && done < bytes.size()) {
-                const ssize_t got = ::read(fd, &bytes[done], bytes.size() - done);
-                ok = got > 0;
-                if (ok) done += static_cast<std::size_t>(got);
-            }
-        }
-        ::close(fd);
-        return ok;
-    }
-    bool CreateTempFile(const std::string& folder, std::string& tempPath) override {
-        std::string name = folder + "qlgXXXXXX";
-        const int fd = ::mkstemp(&name[0]);
-        if (fd < 0) return false;
-        ::close(fd);
-        tempPath = name;
-        return true;
-    }
-    bool WriteWhole(const std::string& path, const std::string& bytes) override {
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
-        if (fd < 0) return false;
-        bool ok = WriteAll(fd, bytes) && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 &&
-                  ::fsync(fd) == 0;
-        ::close(fd);
-        return ok;
-    }
-    bool Replace(const std::string& source, const std::string& target) override {
-        return ::rename(source.c_str(), target.c_str()) == 0;
-    }
-    bool Remove(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
-    bool ListFiles(const std::string& folder, const std::string& pattern,
-                   std::vector<std::string>& names) override {
-        names.clear();
-        DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-        if (!dir) return false;
-        while (const dirent* entry = ::readdir(dir)) {
-            struct stat st;
-            if (::fnmatch(pattern.c_str(), entry->d_name, FNM_CASEFOLD) == 0 &&
-                ::stat((folder + entry->d_name).c_str(), &st) == 0 && S_ISREG(st.st_mode))
-                names.push_back(entry->d_name);
-        }
-        ::closedir(dir);
-        return true;
-    }
-
-    static bool WriteAll(int fd, const std::string& bytes) {
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
-            if (wrote <= 0) return false;
-            done += static_cast<std::size_t>(wrote);
-        }
-        return true;
-    }
-};
+    const bool ok = done == bytes.size() && ::fsync(fd) == 0;
+    return ::close(fd) == 0 && ok;
+}
 
 class BenchClock : public ILogClock {
 public:
@@ -128,20 +68,20 @@ int main(int argc, char** argv) {
     const std::string path = dir + "log.txt";
     const std::string copyPath = dir + "copy.txt";
     const std::string seed = MakeLog(64u << 20);
-    PosixFiles files;
+    IFileSystem& files = PlatformFileSystem();
     BenchClock clock;
     const int rounds = 9;
     std::vector<double> runTimes, copyTimes;
 
     for (int i = 0; i < rounds; ++i) {
-        if (!files.WriteWhole(path, seed)) return 1;
+        if (!WriteFile(path, seed)) return 1;
 
         // Like the save, the copy writes a new file.
         ::unlink(copyPath.c_str());
         auto start = std::chrono::steady_clock::now();
         {
             std::string bytes;
-            if (!files.ReadWhole(path, bytes) || !files.WriteWhole(copyPath, bytes)) return 1;
+            if (!ReadWholeFile(files, path, bytes) || !WriteFile(copyPath, bytes)) return 1;
         }
         copyTimes.push_back(Seconds(start));
 

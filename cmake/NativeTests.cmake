@@ -14,6 +14,7 @@ add_executable(quendro_unit_tests
     tests/unit/URLLabelTest.cpp
 )
 target_link_libraries(quendro_unit_tests PRIVATE quendro_core GTest::gtest_main)
+target_include_directories(quendro_unit_tests PRIVATE tests)
 gtest_discover_tests(quendro_unit_tests DISCOVERY_TIMEOUT 60)
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/project/CMakeLists.txt)

@@ -34,7 +34,7 @@ set(version_tool_sources
     resources/MakeVersionRes.cpp
     src/project/FormDescription.cpp src/project/ProjectForm.cpp src/project/ProjectStore.cpp
     src/project/Project.cpp src/project/UserReg.cpp src/project/VersionInfo.cpp
-    src/project/AnsiTextIconv.cpp src/project/ResFileSystemPosix.cpp
+    src/project/AnsiTextIconv.cpp src/system/PosixFileSystem.cpp
     src/system/Exception.cpp src/system/Component.cpp src/system/Text.cpp)
 list(TRANSFORM version_tool_sources PREPEND ${CMAKE_SOURCE_DIR}/ OUTPUT_VARIABLE version_tool_paths)
 file(GLOB version_tool_headers ${CMAKE_SOURCE_DIR}/src/project/*.h ${CMAKE_SOURCE_DIR}/src/system/*.h)

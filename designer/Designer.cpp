@@ -14,9 +14,9 @@
 #include "project/ProjectForm.h"
 #include "project/ProjectStore.h"
 #include "project/VersionInfo.h"
-#include "project/Win32BackupFiles.h"
 #include "project/Win32ProjectHost.h"
-#include "system/Win32Files.h"
+#include "run/RunLog.h"
+#include "system/Win32FileSystem.h"
 
 namespace {
 
@@ -50,8 +50,7 @@ std::string ReadDescription(const std::string& path) {
     // The run log's reader: shared opening, and every handle closed again
     // before the store, since under Wine the replace fails while one is open.
     std::string text;
-    Win32Files files;
-    if (!files.ReadWhole(path, text)) {
+    if (!ReadWholeFile(PlatformFileSystem(), path, text)) {
         throw Exception("cannot open the description (error " + std::to_string(::GetLastError()) + ")");
     }
     return text;
@@ -59,14 +58,14 @@ std::string ReadDescription(const std::string& path) {
 
 void WriteDescription(const std::string& path, const std::string& text) {
     try {
-        WriteBytesToFile(PlatformResFileSystem(), path, reinterpret_cast<const unsigned char*>(text.data()),
+        WriteBytesToFile(PlatformFileSystem(), path, reinterpret_cast<const unsigned char*>(text.data()),
                          text.size());
     } catch (const Exception&) {
         throw Exception("the description could not be replaced; it is unchanged");
     }
 }
 
-bool FileExists(const std::string& path) { return FileAttributes(path) != fa::kNone; }
+bool FileExists(const std::string& path) { return PlatformFileSystem().Attributes(path) != fa::kNone; }
 
 struct Assignment {
     std::string component, property, value;
@@ -123,8 +122,7 @@ int main(int argc, char** argv) {
     }
 
     Win32ProjectHost host;
-    static Win32BackupFiles files;
-    static TProjectBackup backup(files);
+    static TProjectBackup backup(PlatformFileSystem());
     TProjectForm form(host, backup, true);
     try {
         if (command == "new") {

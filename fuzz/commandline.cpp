@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "FakeFiles.h"
+#include "FakeFileSystem.h"
 #include "FakeShutdown.h"
 #include "FuzzCheck.h"
 #include "app/CommandLine.h"
@@ -53,7 +53,7 @@ class Host : public ICommandLineHost {
 public:
     std::uint32_t fixed = 0, failing = 0;
     std::string defragged;
-    FakeFiles files;
+    FakeFileSystem files;
     FakeShutdown shutdown;
     StillClock clock;
     EventLog events;
@@ -69,7 +69,7 @@ public:
         AddLogLine(log, Done(letter));
         return true;
     }
-    ILogFiles& Files() override { return files; }
+    IFileSystem& Files() override { return files; }
     ILogClock& Clock() override { return clock; }
     IShutdownApi& ShutdownApi() override { return shutdown; }
     IRunEvents& Events() override { return events; }
@@ -135,8 +135,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     AppendEndOfRun(expected);
 
     FUZZ_CHECK(host.defragged == defragged);
-    FUZZ_CHECK(host.files.files.size() == 1);
-    FUZZ_CHECK(host.files.files.at(kPath) == expected.Image());
+    FUZZ_CHECK(host.files.FileCount() == 1);
+    FUZZ_CHECK(host.files.Content(kPath) == expected.Image());
     FUZZ_CHECK(host.shutdown.calls.empty() != powerOff);
     // One event per run, holding the run's block: here the whole new file.
     FUZZ_CHECK(host.events.texts.size() == 1 && host.events.texts[0] == expected.Image());

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "FakeFiles.h"
+#include "FakeFileSystem.h"
 #include "FuzzCheck.h"
 #include "run/RunLog.h"
 
@@ -54,8 +54,8 @@ void CheckText(const std::string& bytes, bool whole) {
     const std::vector<std::string> lines = ReferenceLines(bytes);
     const std::string image = Joined(lines);
 
-    FakeFiles files;
-    files.files[kPath] = bytes;
+    FakeFileSystem files;
+    files.AddFile(kPath, bytes);
     TRunLog log(clock);
     LoadRunLog(log, files, kPath);
     FUZZ_CHECK(log.Lines() == lines);
@@ -71,8 +71,8 @@ void CheckText(const std::string& bytes, bool whole) {
     AddLogLine(log, bytes.substr(0, 16));
     AppendEndOfRun(log);
     SaveRunLog(log, files, kPath);
-    FUZZ_CHECK(files.files.size() == 1);
-    FUZZ_CHECK(files.files.at(kPath) == image + run.Image());
+    FUZZ_CHECK(files.FileCount() == 1);
+    FUZZ_CHECK(files.Content(kPath) == image + run.Image());
 
     TRunLog again(clock);
     LoadRunLog(again, files, kPath);

@@ -25,14 +25,10 @@ public:
     int MessageBoxA(WindowHandle, const char* text, const char*, unsigned) override { Refuse(text); }
     std::string Timestamp() override { return "build"; }
     int CurrentYear() override { Refuse("year"); }
-    std::size_t FullPathName(const std::string& name, std::string&, std::uint32_t&) override { Refuse(name); }
-    std::string CurrentDirectory() override { Refuse("current directory"); }
-    bool FolderExists(const std::string& path) override { Refuse(path); }
-    bool CreateFolder(const std::string& path) override { Refuse(path); }
     void ProcessMessages() override {}
     void SetApplicationTitle(const std::string&) override {}
     IRegistryApi& Registry() override { Refuse("registry"); }
-    TResFileSystem& ResFiles() override { return PlatformResFileSystem(); }
+    IFileSystem& Files() override { return PlatformFileSystem(); }
 
 private:
     [[noreturn]] static void Refuse(const std::string& what) {
@@ -66,7 +62,7 @@ int main(int argc, char** argv) {
         }
         TVersionInfo info;
         project->FillVersionInfo(info);
-        info.WriteResFile(argv[3], host.ResFiles());
+        info.WriteResFile(argv[3], host.Files());
     } catch (const Exception& e) {
         std::fprintf(stderr, "MakeVersionRes: %s: %s\n", argv[1], e.Message().c_str());
         return 1;

@@ -5,7 +5,7 @@
 #include "run/Win32ConsoleWindows.h"
 #include "run/Win32RunEvents.h"
 #include "system/Win32Clock.h"
-#include "system/Win32Files.h"
+#include "system/Win32FileSystem.h"
 #include "system/Win32Shutdown.h"
 
 // GetVersionExA with the structure size 148.
@@ -16,14 +16,14 @@ public:
     std::string UpperCase(const std::string& text) override;
     unsigned DriveType(const std::string& root) override;
     bool DefragDrive(char letter, TRunLog& log) override;
-    ILogFiles& Files() override { return files_; }
+    IFileSystem& Files() override { return files_; }
     ILogClock& Clock() override { return clock_; }
     IShutdownApi& ShutdownApi() override { return shutdown_; }
     IRunEvents& Events() override { return events_; }
 
 private:
     Win32ConsoleWindows windows_;
-    Win32Files files_;
+    Win32FileSystem files_;
     Win32Clock clock_;
     Win32Shutdown shutdown_;
     Win32RunEvents events_;

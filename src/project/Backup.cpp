@@ -14,8 +14,6 @@ constexpr std::uint32_t kChunk = 0xFFF0;
 // The A calls take 259 bytes and the zero.
 constexpr std::size_t kLongestPath = kMaxFullPath - 1;
 
-using ScopedBackupFind = Scoped<SeamCloser<IBackupFiles, TBackupHandle, kNoBackupHandle, &IBackupFiles::FindClose>>;
-using ScopedBackupFile = Scoped<SeamCloser<IBackupFiles, TBackupHandle, kNoBackupHandle, &IBackupFiles::Close>>;
 
 std::string NameOf(const std::string& path) {
     const std::size_t cut = LastSeparator(path);
@@ -39,21 +37,21 @@ void CheckLength(const std::string& path) {
 
 }  // namespace
 
-TBackup::TBackup(IBackupFiles& files, IProjectHost& host) : files_(files), host_(host) {}
+TBackup::TBackup(IFileSystem& files, IProjectHost& host) : files_(files), host_(host) {}
 
 void TBackup::ForceFolder(const std::string& path) {
-    const bool existed = files_.FolderExists(WithoutBackslash(path));
+    const bool existed = FolderExists(files_, WithoutBackslash(path));
     ::ForceFolder(files_, path);
-    if (!existed && files_.FolderExists(WithoutBackslash(path))) madeFolder_ = LowerAscii(FullFolderPath(files_, path));
+    if (!existed && FolderExists(files_, WithoutBackslash(path))) madeFolder_ = LowerAscii(FullFolderPath(files_, path));
 }
 
 void TBackup::SetTargetPath(const std::string& path) {
-    if (!files_.FolderExists(path)) throw EProjectError("Target path does not exist");
+    if (!FolderExists(files_, path)) throw EProjectError("Target path does not exist");
     TargetRoot = FullFolderPath(files_, path);
 }
 
 void TBackup::SetSourcePath(const std::string& path) {
-    if (!files_.FolderExists(path)) throw EProjectError("Source path does not exist");
+    if (!FolderExists(files_, path)) throw EProjectError("Source path does not exist");
     SourceRoot = FullFolderPath(files_, path);
 }
 
@@ -70,10 +68,10 @@ bool TBackup::Execute() {
     return !ErrorFlag;
 }
 
-std::vector<TBackupEntry> TBackup::List(const std::string& pattern) {
-    std::vector<TBackupEntry> entries;
-    TBackupEntry entry;
-    ScopedBackupFind find(files_.FindFirst(pattern, entry), {&files_});
+std::vector<FoundFile> TBackup::List(const std::string& pattern) {
+    std::vector<FoundFile> entries;
+    FoundFile entry;
+    ScopedSeamFind find(files_.FindFirst(pattern, entry), {&files_});
     for (bool more = find.IsValid(); more; more = files_.FindNext(find.Get(), entry)) {
         entries.push_back(entry);
     }
@@ -94,7 +92,7 @@ void TBackup::BackupFolder(const std::string& folder) {
     BackupMasks(folder);
     const std::string excluded = LowerAscii(ExcludedFolder);
     const std::string target = LowerAscii(TargetRoot);
-    for (const TBackupEntry& entry : List(folder + "*.*")) {
+    for (const FoundFile& entry : List(folder + "*.*")) {
         const std::uint32_t a = entry.Attributes;
         if ((a & kFolder) == 0 || (a & (kHidden | kSystem | kReparsePoint)) != 0 || entry.Name.empty() ||
             entry.Name[0] == '.') {
@@ -131,7 +129,7 @@ void TBackup::BackupMasks(const std::string& folder) {
 void TBackup::CopyMatching(const std::string& folder, const std::string& mask, bool changedOnly) {
     // As a listing with these search attributes would filter.
     const std::uint32_t excluded = ~SearchAttributes & (kHidden | kSystem | kVolumeLabel | kFolder);
-    for (const TBackupEntry& entry : List(folder + mask)) {
+    for (const FoundFile& entry : List(folder + mask)) {
         if ((entry.Attributes & excluded) != 0 || (changedOnly && (entry.Attributes & kArchive) == 0)) {
             continue;
         }
@@ -153,7 +151,7 @@ std::string TBackup::TargetFolderFor(const std::string& folder) {
     // Once for the files of one folder (they are copied one after another).
     if (!lastSourceFolder_.empty() && folder == lastSourceFolder_) return lastTargetFolder_;
     const std::string folderThere = FolderThere(folder);
-    const bool existed = files_.FolderExists(WithoutBackslash(folderThere));
+    const bool existed = FolderExists(files_, WithoutBackslash(folderThere));
     ::ForceFolder(files_, folderThere);
     lastTargetFolder_ = FullFolderPath(files_, folderThere);
     lastTargetMade_ = !existed || LowerAscii(lastTargetFolder_) == madeFolder_;
@@ -174,10 +172,10 @@ bool TBackup::CopyOneFile(const std::string& source, const std::string& target, 
 
 void TBackup::CopyBytes(const std::string& source, const std::string& target, bool earlierPossible) {
     std::vector<unsigned char> buffer(kChunk);
-    const std::uint32_t attributes = files_.GetAttributes(source);
+    const std::uint32_t attributes = files_.Attributes(source);
     // The source first: when it cannot be read, an earlier copy stays as it
     // is, attributes included.
-    ScopedBackupFile from(files_.OpenRead(source), {&files_});
+    ScopedSeamFile from(files_.Open(source, fo::kRead, fo::kShareNone, fo::kOpenExisting), {&files_});
     if (!from.IsValid()) RaiseFileError(source);
     if (attributes != fa::kNone && earlierPossible) {
         // Lets an earlier copy be replaced: besides read-only, a hidden or
@@ -187,7 +185,7 @@ void TBackup::CopyBytes(const std::string& source, const std::string& target, bo
         // its folder, which cost about a tenth of a backup's time.
         files_.SetAttributes(target, attributes & ~(kReadOnly | kHidden | kSystem | kArchive));
     }
-    ScopedBackupFile to(files_.CreateWrite(target), {&files_});
+    ScopedSeamFile to(files_.Open(target, fo::kRead | fo::kWrite, fo::kShareNone, fo::kCreateAlways), {&files_});
     if (!to.IsValid()) RaiseFileError(source);
     std::uint64_t left = 0;
     bool copied = files_.Size(from.Get(), left);
@@ -211,14 +209,14 @@ void TBackup::CopyBytes(const std::string& source, const std::string& target, bo
     }
 }
 
-std::string ProjectFolderName(IFolderSystem& folders, const std::string& projectPath) {
+std::string ProjectFolderName(IFileSystem& folders, const std::string& projectPath) {
     std::string full = FullFolderPath(folders, projectPath);
     full.pop_back();  // the backslash FullFolderPath ends with
     const std::size_t cut = LastSeparator(full);
     return cut == std::string::npos ? full : full.substr(cut + 1);
 }
 
-std::string VersionFolder(IFolderSystem& folders, const std::string& projectPath, const std::string& version) {
+std::string VersionFolder(IFileSystem& folders, const std::string& projectPath, const std::string& version) {
     return ProjectFolderName(folders, projectPath) + "\\Ver" + version + "\\";
 }
 

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "project/BackupFiles.h"
+#include "system/FileSystem.h"
 #include "project/Project.h"
 
 class TBackup {
 public:
-    TBackup(IBackupFiles& files, IProjectHost& host);
+    TBackup(IFileSystem& files, IProjectHost& host);
 
     bool ErrorFlag = false;
     // Full paths ending in one backslash.
@@ -45,9 +45,9 @@ private:
     std::string TargetFolderFor(const std::string& folder);
     bool CopyOneFile(const std::string& source, const std::string& target, bool earlierPossible);
     void CopyBytes(const std::string& source, const std::string& target, bool earlierPossible);
-    std::vector<TBackupEntry> List(const std::string& pattern);
+    std::vector<FoundFile> List(const std::string& pattern);
 
-    IBackupFiles& files_;
+    IFileSystem& files_;
     IProjectHost& host_;
     // The folder ForceFolder made (lower-cased, with its backslash), if any.
     std::string madeFolder_;
@@ -61,16 +61,16 @@ private:
 // The folder under the backup path that holds this project's version folders
 // (the project folder's own name), and one version folder below it:
 // "c:\work\editor" and "1.02" give "editor\Ver1.02\".
-std::string ProjectFolderName(IFolderSystem& folders, const std::string& projectPath);
-std::string VersionFolder(IFolderSystem& folders, const std::string& projectPath, const std::string& version);
+std::string ProjectFolderName(IFileSystem& files, const std::string& projectPath);
+std::string VersionFolder(IFileSystem& files, const std::string& projectPath, const std::string& version);
 
 // The version change's backup: the project folder, with its sub-folders, into
 // BackupPath\<project folder name>\Ver<version being left>\.
 class TProjectBackup : public IProjectBackup {
 public:
-    explicit TProjectBackup(IBackupFiles& files) : files_(files) {}
+    explicit TProjectBackup(IFileSystem& files) : files_(files) {}
     void BackupProject(TProject& project) override;
 
 private:
-    IBackupFiles& files_;
+    IFileSystem& files_;
 };

@@ -111,15 +111,14 @@ bool IsPreRelease(const std::string& version) {
     return !wholeNonZero;
 }
 
-std::string FullFolderPath(IFolderSystem& host, const std::string& folder) {
+std::string FullFolderPath(IFileSystem& files, const std::string& folder) {
     if (folder.empty()) {
         throw EProjectError("Folder name is empty");
     }
     std::string full;
-    std::uint32_t error = 0;
-    const std::size_t got = host.FullPathName(folder, full, error);
+    const std::size_t got = files.FullPathName(folder, full);
     // Windows answers a name too long with the size it needs, Wine with 0.
-    if (got >= kMaxFullPath || (got == 0 && error == kFileNameTooLong)) {
+    if (got >= kMaxFullPath || (got == 0 && files.LastError() == fo::kFileNameTooLong)) {
         throw EProjectError("Path too long: \"" + folder + "\"");
     }
     if (got == 0) {
@@ -131,20 +130,20 @@ std::string FullFolderPath(IFolderSystem& host, const std::string& folder) {
     return full;
 }
 
-void ForceFolder(IFolderSystem& host, const std::string& path) {
+void ForceFolder(IFileSystem& files, const std::string& path) {
     std::string folder = path;
     if (EndsWithBackslash(folder)) {
         folder.pop_back();
     }
     // A drive such as "c:" is never created.
-    if (folder.size() < 3 || host.FolderExists(folder)) {
+    if (folder.size() < 3 || FolderExists(files, folder)) {
         return;
     }
     const std::size_t separator = LastSeparator(folder);
     if (separator != std::string::npos) {
-        ForceFolder(host, folder.substr(0, separator + 1));
+        ForceFolder(files, folder.substr(0, separator + 1));
     }
-    host.CreateFolder(folder);
+    files.CreateFolder(folder);
 }
 
 std::string CopyrightDefault(int year) {
@@ -159,7 +158,7 @@ TProject::TProject(TComponent* owner, IProjectHost& host, IProjectBackup& backup
     AddLogLine(": Project started.");
     BackupFiles_ = kDefaultMasks;
     Version_ = "0.01";
-    ProjectPath_ = LowerAscii(host_.CurrentDirectory());
+    ProjectPath_ = LowerAscii(host_.Files().CurrentDirectory());
     LoadDefaults();
     Comment_ = "<Additional diagnostic info>";
     Description_ = "<Description of file>";
@@ -230,27 +229,27 @@ void TProject::SetResourceFile(const std::string& value) { ResourceFile_ = ResFi
 
 std::string TProject::CheckPath(const std::string& value) {
     std::string expanded;
-    std::uint32_t error = 0;
-    const std::size_t got = host_.FullPathName(value, expanded, error);
+    IFileSystem& files = host_.Files();
+    const std::size_t got = files.FullPathName(value, expanded);
     if (got >= kMaxFullPath) {
         throw EProjectError("Path too long: \"" + value + "\"");
     }
     if (got == 0) {
         expanded.clear();
     }
-    if (!expanded.empty() && host_.FolderExists(expanded)) {
+    if (!expanded.empty() && FolderExists(files, expanded)) {
         return expanded;
     }
     const std::string question = "Path \"" + LowerAscii(expanded) + "\" does not exist.\rCreate it?";
     // A Yes/No box closed with Escape answers IDCANCEL: that counts as No.
     if (host_.MessageBoxA(0, question.c_str(), "Create path", mb::kYesNo | mb::kIconQuestion) == mb::kIdYes) {
-        ForceFolder(host_, expanded);
-        if (expanded.empty() || !host_.FolderExists(expanded)) {
+        ForceFolder(files, expanded);
+        if (expanded.empty() || !FolderExists(files, expanded)) {
             throw EProjectError("Could not create path");
         }
         return expanded;
     }
-    return host_.CurrentDirectory();
+    return files.CurrentDirectory();
 }
 
 void TProject::AfterLoad() {
@@ -315,7 +314,7 @@ void TProject::WriteVersionResource() {
     try {
         TVersionInfo info;
         FillVersionInfo(info);
-        info.WriteResFile(FullFolderPath(host_, ProjectPath_) + ResourceFile_, host_.ResFiles());
+        info.WriteResFile(FullFolderPath(host_.Files(), ProjectPath_) + ResourceFile_, host_.Files());
     } catch (const Exception&) {
         AddLogLine(": Error occured writing versionresource - build " + build + ".");
         throw EProjectError("Error occured writing versionresource");
@@ -334,7 +333,7 @@ void TProject::LoadDefaults() {
     Copyright_ = reg.ReadString("Copyrights", CopyrightDefault(year));
     Language_ = EnumFromStored<TLanguage>(reg.ReadInteger("Language", 8), kLanguageCount, "Language", "TLanguage");
     Charset_ = EnumFromStored<TCharset>(reg.ReadInteger("Charset", 7), kCharsetCount, "Charset", "TCharset");
-    BackupPath_ = reg.ReadString("BackupPath", host_.CurrentDirectory());
+    BackupPath_ = reg.ReadString("BackupPath", host_.Files().CurrentDirectory());
     // Any non-zero lowest byte means true: a byte of 2 or more must not
     // become a mode that copies nothing and still reports success.
     SmartBackup_ = (static_cast<std::uint32_t>(reg.ReadInteger("SmartBackup", 0)) & 0xFF) != 0;

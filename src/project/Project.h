@@ -151,8 +151,8 @@ bool IsFilledIn(const std::string& text);
 // Read as a decimal number with "." as separator: below 1, or not a number.
 bool IsPreRelease(const std::string& version);
 // The folder as a full path ending in one backslash; an empty name raises.
-std::string FullFolderPath(IFolderSystem& folders, const std::string& folder);
+std::string FullFolderPath(IFileSystem& files, const std::string& folder);
 // Creates the folder and every missing parent; reports nothing.
-void ForceFolder(IFolderSystem& folders, const std::string& path);
+void ForceFolder(IFileSystem& files, const std::string& path);
 // The copyright default of the registry defaults for a year.
 std::string CopyrightDefault(int year);

@@ -207,13 +207,27 @@ std::string ResFileName(const std::string& name) {
     return name.substr(0, extension) + ".res";
 }
 
-void WriteBytesToFile(TResFileSystem& fileSystem, const std::string& name, const unsigned char* bytes,
-                      std::size_t count) {
+namespace {
+
+// Creates the file anew, unshared, and writes the bytes with one write.
+bool CreateAndWrite(IFileSystem& files, const std::string& name, const unsigned char* bytes, std::size_t count) {
+    if (count > UINT32_MAX) return false;
+    ScopedSeamFile file(files.Open(name, fo::kRead | fo::kWrite, fo::kShareNone, fo::kCreateAlways), {&files});
+    if (!file.IsValid()) return false;
+    std::uint32_t written = 0;
+    const bool wrote = files.Write(file.Get(), bytes, static_cast<std::uint32_t>(count), written);
+    const bool closed = file.Close();
+    return wrote && closed && written == count;
+}
+
+}  // namespace
+
+void WriteBytesToFile(IFileSystem& files, const std::string& name, const unsigned char* bytes, std::size_t count) {
     // Written beside the target and then put in its place, so that a failed
     // write never leaves a half-written file where the build would take it.
     const std::string temporary = name + ".tmp";
-    if (!fileSystem.CreateAndWrite(temporary, bytes, count) || !fileSystem.Replace(temporary, name)) {
-        fileSystem.Remove(temporary);
+    if (!CreateAndWrite(files, temporary, bytes, count) || !files.MoveReplace(temporary, name)) {
+        files.Delete(temporary);
         throw Exception("Error writing file");
     }
 }
@@ -347,9 +361,9 @@ std::vector<unsigned char> TVersionInfo::Image() const {
     return image.Take();
 }
 
-void TVersionInfo::WriteResFile(const std::string& name) const { WriteResFile(name, PlatformResFileSystem()); }
+void TVersionInfo::WriteResFile(const std::string& name) const { WriteResFile(name, PlatformFileSystem()); }
 
-void TVersionInfo::WriteResFile(const std::string& name, TResFileSystem& fileSystem) const {
+void TVersionInfo::WriteResFile(const std::string& name, IFileSystem& fileSystem) const {
     const std::string resName = ResFileName(name);
     const std::vector<unsigned char> image = Image();
     WriteBytesToFile(fileSystem, resName, image.data(), image.size());

@@ -2,7 +2,7 @@
 // TVersionInfo: writes a compiled resource file (.res) holding exactly one
 // version-information resource, for the project component's build step.
 #include "project/ProjectTypes.h"
-#include "project/ResFileSystem.h"
+#include "system/FileSystem.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -74,7 +74,7 @@ std::uint32_t FileFlagBits(TFileFlags flags);
 std::string ResFileName(const std::string& name);
 // Writes the bytes so that `name` is either the complete new file or left as
 // it was; raises "Error writing file" on failure.
-void WriteBytesToFile(TResFileSystem& fileSystem, const std::string& name, const unsigned char* bytes,
+void WriteBytesToFile(IFileSystem& fileSystem, const std::string& name, const unsigned char* bytes,
                       std::size_t count);
 
 class TVersionInfo {
@@ -93,7 +93,7 @@ public:
     // The whole resource file, as WriteResFile writes it.
     std::vector<unsigned char> Image() const;
     void WriteResFile(const std::string& name) const;
-    void WriteResFile(const std::string& name, TResFileSystem& fileSystem) const;
+    void WriteResFile(const std::string& name, IFileSystem& fileSystem) const;
 
     TFileType FileType = ftProgram;
     TLanguage Language = lanUK_English;

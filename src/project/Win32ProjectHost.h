@@ -13,12 +13,8 @@ public:
     int MessageBoxA(WindowHandle owner, const char* text, const char* caption, unsigned style) override;
     std::string Timestamp() override;
     int CurrentYear() override;
-    std::size_t FullPathName(const std::string& name, std::string& full, std::uint32_t& error) override;
-    std::string CurrentDirectory() override;
-    bool FolderExists(const std::string& path) override;
-    bool CreateFolder(const std::string& path) override;
     void ProcessMessages() override;
     void SetApplicationTitle(const std::string& title) override;
     IRegistryApi& Registry() override;
-    TResFileSystem& ResFiles() override;
+    IFileSystem& Files() override;
 };

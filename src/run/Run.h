@@ -6,7 +6,7 @@
 #include <string>
 
 class ILogClock;
-class ILogFiles;
+class IFileSystem;
 class IShutdownApi;
 class TRunLog;
 
@@ -38,7 +38,7 @@ public:
 class IRunHost {
 public:
     virtual ~IRunHost() = default;
-    virtual ILogFiles& Files() = 0;
+    virtual IFileSystem& Files() = 0;
     virtual ILogClock& Clock() = 0;
     virtual IShutdownApi& ShutdownApi() = 0;
     virtual IRunEvents& Events() = 0;

@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <utility>
 
-#include "system/Files.h"
+#include "system/FileSystem.h"
 #include "system/Text.h"
 
 const char* const kLogSeparator = "=================================";
@@ -27,6 +28,42 @@ bool IsSaveTempName(const std::string& name) {
         lower.compare(lower.size() - 4, 4, ".tmp") != 0)
         return false;
     return lower.find_first_not_of("0123456789abcdef", 3) == lower.size() - 4;
+}
+
+// Room for the lines a run appends, so that they do not make the string
+// regrow and copy the whole history.
+const std::size_t kAppendRoom = 64 * 1024;
+
+bool FileExists(IFileSystem& files, const std::string& path) { return IsFileAttributes(files.Attributes(path)); }
+
+// Creates the file if needed, writes the bytes from its start, cuts it to
+// their length and flushes it to disk. Open sharing lets other readers be.
+bool WriteWhole(IFileSystem& files, const std::string& path, const std::string& bytes) {
+    if (bytes.size() > std::numeric_limits<std::uint32_t>::max()) return false;
+    ScopedSeamFile file(files.Open(path, fo::kWrite, fo::kShareAll, fo::kOpenAlways), {&files});
+    if (!file.IsValid()) return false;
+    std::uint32_t done = 0;
+    const auto size = static_cast<std::uint32_t>(bytes.size());
+    while (done < size) {
+        std::uint32_t wrote = 0;
+        if (!files.Write(file.Get(), bytes.data() + done, size - done, wrote) || wrote == 0) return false;
+        done += wrote;
+    }
+    return files.SetEnd(file.Get()) && files.Flush(file.Get());
+}
+
+// The names of the files (not folders) in the folder that match the pattern;
+// false when the listing failed, not when nothing matched.
+bool ListFiles(IFileSystem& files, const std::string& folder, const std::string& pattern,
+               std::vector<std::string>& names) {
+    names.clear();
+    FoundFile found;
+    ScopedSeamFind find(files.FindFirst(folder + pattern, found), {&files});
+    if (!find.IsValid()) return files.LastError() == fo::kFileNotFound;
+    do {
+        if (IsFileAttributes(found.Attributes)) names.push_back(found.Name);
+    } while (files.FindNext(find.Get(), found));
+    return files.LastError() == fo::kNoMoreFiles;
 }
 
 }  // namespace
@@ -169,53 +206,75 @@ std::string LogFileImage(const TRunLog& log) { return log.Image(); }
 
 std::string LogPathFor(const std::string& exePath) { return FolderOf(exePath) + "log.txt"; }
 
-void LoadRunLog(TRunLog& log, ILogFiles& files, const std::string& path) {
-    if (!files.FileExists(path)) return;
+bool ReadWholeFile(IFileSystem& files, const std::string& path, std::string& bytes) {
+    ScopedSeamFile file(files.Open(path, fo::kRead, fo::kShareAll, fo::kOpenExisting), {&files});
+    if (!file.IsValid()) return false;
+    std::uint64_t size = 0;
+    // A log of 2 GiB or more cannot be held in this 32-bit process.
+    if (!files.Size(file.Get(), size) || size > static_cast<std::uint64_t>(std::numeric_limits<int>::max()))
+        return false;
+    const auto length = static_cast<std::uint32_t>(size);
+    bytes.clear();
+    bytes.reserve(length + kAppendRoom);
+    bytes.resize(length);
+    std::uint32_t done = 0;
+    while (done < length) {
+        std::uint32_t got = 0;
+        if (!files.Read(file.Get(), &bytes[done], length - done, got)) return false;
+        if (got == 0) break;  // the file shrank meanwhile
+        done += got;
+    }
+    bytes.resize(done);
+    return true;
+}
+
+void LoadRunLog(TRunLog& log, IFileSystem& files, const std::string& path) {
+    if (!FileExists(files, path)) return;
     std::string bytes;
-    if (!files.ReadWhole(path, bytes))
+    if (!ReadWholeFile(files, path, bytes))
         throw EFileOpenError(ReplacePlaceholder("ファイル %s は開けません", path));
     ParseLogText(std::move(bytes), log);
 }
 
-void SaveRunLog(const TRunLog& log, ILogFiles& files, const std::string& path) {
+void SaveRunLog(const TRunLog& log, IFileSystem& files, const std::string& path) {
     const std::string& image = log.Image();
 
     // A save killed midway leaves its temporary file behind; nothing else
     // would ever remove it.
     const std::string folder = FolderOf(path);
     std::vector<std::string> stale;
-    if (files.ListFiles(folder, "qlg*.tmp", stale))
+    if (ListFiles(files, folder, "qlg*.tmp", stale))
         for (const std::string& name : stale)
-            if (IsSaveTempName(name)) files.Remove(folder + name);
+            if (IsSaveTempName(name)) files.Delete(folder + name);
 
     // The new image goes to a temporary file first, so a crash midway leaves
     // the old log.txt whole.
     std::string temp;
-    const bool haveTemp = files.CreateTempFile(folder, temp);
-    const bool tempWhole = haveTemp && files.WriteWhole(temp, image);
-    if (tempWhole && files.Replace(temp, path)) return;
+    const bool haveTemp = files.TempFileName(folder, "qlg", temp);
+    const bool tempWhole = haveTemp && WriteWhole(files, temp, image);
+    if (tempWhole && files.MoveReplace(temp, path)) return;
 
     // The replace is refused while another program holds log.txt open; an
     // in-place rewrite may still be allowed. Keep the old bytes to put back.
-    const bool existed = files.FileExists(path);
+    const bool existed = FileExists(files, path);
     std::string old;
-    const bool canRestore = !existed || files.ReadWhole(path, old);
+    const bool canRestore = !existed || ReadWholeFile(files, path, old);
     bool keepTemp = false;
     if (canRestore) {
-        if (files.WriteWhole(path, image)) {
-            if (haveTemp) files.Remove(temp);
+        if (WriteWhole(files, path, image)) {
+            if (haveTemp) files.Delete(temp);
             return;
         }
         std::string now;
-        bool intact = existed ? files.ReadWhole(path, now) && now == old : !files.FileExists(path);
-        if (!intact) intact = existed ? files.WriteWhole(path, old) : files.Remove(path);
+        bool intact = existed ? ReadWholeFile(files, path, now) && now == old : !FileExists(files, path);
+        if (!intact) intact = existed ? WriteWhole(files, path, old) : files.Delete(path);
         // If the old file could not be put back, the temporary file holds the
         // only whole copy of the history: leave it.
         keepTemp = !intact && tempWhole;
     }
-    if (haveTemp && !keepTemp) files.Remove(temp);
+    if (haveTemp && !keepTemp) files.Delete(temp);
     // Out of the temporary name pattern, so that the next run's clean-up of
     // interrupted saves does not take it.
-    if (keepTemp) files.Replace(temp, folder + "log-recovered.txt");
+    if (keepTemp) files.MoveReplace(temp, folder + "log-recovered.txt");
     throw EFileCreateError(ReplacePlaceholder("ファイル %s を作成できません", path));
 }

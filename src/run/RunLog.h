@@ -7,7 +7,7 @@
 #include "system/Clock.h"
 #include "system/Exception.h"
 
-class ILogFiles;
+class IFileSystem;
 
 QUENDRO_DECLARE_ERROR(EFileOpenError);
 QUENDRO_DECLARE_ERROR(EFileCreateError);
@@ -56,6 +56,8 @@ std::string LogFileImage(const TRunLog& log);
 std::string LogPathFor(const std::string& exePath);
 
 // Loads the file into the log when it exists; EFileOpenError when it cannot be read.
-void LoadRunLog(TRunLog& log, ILogFiles& files, const std::string& path);
+void LoadRunLog(TRunLog& log, IFileSystem& files, const std::string& path);
 // Saves without ever losing the old file; EFileCreateError when it cannot be written.
-void SaveRunLog(const TRunLog& log, ILogFiles& files, const std::string& path);
+void SaveRunLog(const TRunLog& log, IFileSystem& files, const std::string& path);
+// Reads the whole file; other programs may keep it open for reading and writing.
+bool ReadWholeFile(IFileSystem& files, const std::string& path, std::string& bytes);

@@ -3,6 +3,7 @@
 // when it goes out of scope, and one small closer per kind of handle. A
 // closer names the handle type, its "nothing held" value and the close call.
 #include <cstdint>
+#include <type_traits>
 
 template <typename Closer>
 class Scoped {
@@ -37,14 +38,18 @@ private:
 
 // A handle of a seam, closed through the seam's own close call so that a
 // fake sees every close: Scoped<SeamCloser<...>> h(handle, {&seam}).
-template <typename Api, typename H, H kInvalid, void (Api::*CloseCall)(H)>
+template <typename Api, typename H, H kInvalid, auto CloseCall>
 struct SeamCloser {
     using Handle = H;
     Api* api;
     static Handle Invalid() { return kInvalid; }
     bool operator()(Handle h) const {
-        (api->*CloseCall)(h);
-        return true;
+        if constexpr (std::is_same_v<decltype((api->*CloseCall)(h)), bool>) {
+            return (api->*CloseCall)(h);
+        } else {
+            (api->*CloseCall)(h);
+            return true;
+        }
     }
 };
 

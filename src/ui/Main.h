@@ -11,7 +11,7 @@
 #include "run/Win32RunEvents.h"
 #include "system/Scoped.h"
 #include "system/Win32Clock.h"
-#include "system/Win32Files.h"
+#include "system/Win32FileSystem.h"
 #include "system/Win32Shutdown.h"
 #include "system/Win32Window.h"
 #include "ui/MainRun.h"
@@ -57,7 +57,7 @@ public:
 
     // IRunServices
     bool DefragDrive(char letter, bool showErrors, TRunLog& log) override;
-    ILogFiles& Files() override { return files_; }
+    IFileSystem& Files() override { return files_; }
     ILogClock& Clock() override { return clock_; }
     IShutdownApi& ShutdownApi() override { return shutdown_; }
     IRunEvents& Events() override { return events_; }
@@ -84,7 +84,7 @@ private:
     std::string logPath_;
 
     Win32ConsoleWindows windows_;
-    Win32Files files_;
+    Win32FileSystem files_;
     Win32Clock clock_;
     Win32Shutdown shutdown_;
     Win32RunEvents events_;

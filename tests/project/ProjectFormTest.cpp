@@ -65,10 +65,10 @@ TEST(ProjectForm, DesignModeOpenAndStore) {
         SCOPED_TRACE(c.stored);
         FakeProjectHost host;
         host.registry.SetText(kDefaultsKey, "Warning", "1");
-        host.folders.insert("f:");
-        host.folders.insert("f:\\backup");
-        host.folders.insert("f:\\project");
-        host.folders.insert("f:\\project\\quendro");
+        host.files.AddFolder("f:");
+        host.files.AddFolder("f:\\backup");
+        host.files.AddFolder("f:\\project");
+        host.files.AddFolder("f:\\project\\quendro");
         TProjectForm form(host, UnavailableBackup(), true);
         std::string description = MainDescription();
         description.replace(description.find("Build = 4"), 9, "Build = " + std::to_string(c.stored));
@@ -79,7 +79,7 @@ TEST(ProjectForm, DesignModeOpenAndStore) {
         EXPECT_EQ(q.ProjectPath(), "f:\\project\\quendro");
         const std::string stored = form.Store();
         EXPECT_EQ(q.Build(), c.first);
-        EXPECT_EQ(host.resFiles.files.count("f:\\project\\quendro\\Version.res"), 1u);
+        EXPECT_TRUE(host.files.Has("f:\\project\\quendro\\Version.res"));
         // Storing again what was loaded gives the same text but for the counter and the new log line.
         TProjectForm again(host, UnavailableBackup(), true);
         again.Load(stored);
@@ -90,7 +90,7 @@ TEST(ProjectForm, DesignModeOpenAndStore) {
         EXPECT_EQ(again.Describe(), form.Describe().replace(form.Describe().find(first), first.size(),
                                                             "Build = " + std::to_string(c.second)));
 
-        host.resFiles.failWrite = true;
+        host.files.refuseCreate = true;
         EXPECT_THROW(again.Store(), EProjectError);
     }
 }

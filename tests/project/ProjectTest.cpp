@@ -161,8 +161,8 @@ TEST(ProjectStore, BeforeStoreSavesDefaultsAndWritesTheResource) {
     EXPECT_EQ(f.host.registry.Text(kDefaultsKey, "Language"), "16");
     EXPECT_EQ(f.host.registry.Text(kDefaultsKey, "Charset"), "7");
     EXPECT_EQ(p->Log().back(), std::string(kTs) + ": Versionresource written - build 6.");
-    ASSERT_EQ(f.host.resFiles.files.count("c:\\work\\editor\\info.res"), 1u);
-    const ReadVersion v = ReadResFile(f.host.resFiles.files["c:\\work\\editor\\info.res"]);
+    ASSERT_TRUE(f.host.files.Has("c:\\work\\editor\\info.res"));
+    const ReadVersion v = ReadResFile(f.host.files.Bytes("c:\\work\\editor\\info.res"));
     EXPECT_EQ(v.language, 0x0411);
     EXPECT_EQ(v.flags, 0x20u);  // special build only: a placeholder sets no flag, 1.00 is a release
     const std::map<std::string, std::u16string> values(v.strings.begin(), v.strings.end());
@@ -179,14 +179,14 @@ TEST(ProjectStore, BeforeStoreSavesDefaultsAndWritesTheResource) {
     f.host.answers.push_back(mb::kIdNo);
     p->SetVersion("0.99");
     p->BeforeStore();
-    EXPECT_EQ(ReadResFile(f.host.resFiles.files["c:\\work\\editor\\info.res"]).flags, 0x2Au);
+    EXPECT_EQ(ReadResFile(f.host.files.Bytes("c:\\work\\editor\\info.res")).flags, 0x2Au);
 }
 
 TEST(ProjectStore, FailuresStopTheStore) {
     {
         Fixture f;
         auto p = f.Loaded();
-        f.host.resFiles.failWrite = true;
+        f.host.files.refuseCreate = true;
         try {
             p->BeforeStore();
             ADD_FAILURE() << "no error";
@@ -195,7 +195,7 @@ TEST(ProjectStore, FailuresStopTheStore) {
         }
         EXPECT_EQ(p->Build(), 6);
         EXPECT_EQ(p->Log().back(), std::string(kTs) + ": Error occured writing versionresource - build 6.");
-        EXPECT_TRUE(f.host.resFiles.files.empty());
+        EXPECT_FALSE(f.host.files.Has("c:\\work\\editor\\info.res"));
     }
     {
         Fixture f;
@@ -209,7 +209,7 @@ TEST(ProjectStore, FailuresStopTheStore) {
             EXPECT_EQ(e.Message(), "Error writing string to Registry");
         }
         EXPECT_EQ(p->Log().size(), lines);  // the resource step never ran
-        EXPECT_TRUE(f.host.resFiles.files.empty());
+        EXPECT_FALSE(f.host.files.Has("c:\\work\\editor\\info.res"));
         EXPECT_EQ(f.host.registry.OpenKeys(), 0);
     }
 }
@@ -305,7 +305,7 @@ TEST(ProjectPaths, CheckPathAndTheFolderRule) {
         Fixture f;
         auto p = f.Loaded();
         p->SetBackupPath("C:\\Work");
-        if (c.refuse) f.host.refuseFolders.insert(c.refuse);
+        if (c.refuse) f.host.files.refuseFolders.insert(c.refuse);
         if (c.answer) f.host.answers.push_back(c.answer);
         try {
             p->SetBackupPath(c.value);
@@ -328,12 +328,12 @@ TEST(ProjectPaths, CheckPathAndTheFolderRule) {
         EXPECT_TRUE(f.host.answers.empty());
     }
     // Parents first; a trail byte 0x5C is not a separator.
-    FakeProjectHost host;
-    ForceFolder(host, "C:\\ソ\\表\\");
-    EXPECT_EQ(host.created, TStrings({"C:\\ソ", "C:\\ソ\\表"}));
-    EXPECT_EQ(FullFolderPath(host, "C:\\ソ"), "C:\\ソ\\");
-    EXPECT_EQ(FullFolderPath(host, "C:\\表\\"), "C:\\表\\");
-    EXPECT_THROW(FullFolderPath(host, ""), EProjectError);
+    FakeFileSystem files;
+    ForceFolder(files, "C:\\ソ\\表\\");
+    EXPECT_EQ(files.createdFolders, TStrings({"C:\\ソ", "C:\\ソ\\表"}));
+    EXPECT_EQ(FullFolderPath(files, "C:\\ソ"), "C:\\ソ\\");
+    EXPECT_EQ(FullFolderPath(files, "C:\\表\\"), "C:\\表\\");
+    EXPECT_THROW(FullFolderPath(files, ""), EProjectError);
     EXPECT_EQ(LastSeparator("a:b\\表"), 3u);
 }
 

@@ -1,4 +1,5 @@
 // The building blocks of the version resource writer and its file handling.
+#include "FakeFileSystem.h"
 #include "TestFiles.h"
 #include "project/VersionInfo.h"
 #include "system/Exception.h"
@@ -97,50 +98,15 @@ TEST(VersionInfoCodes, RejectOutOfRangeInput) {
     EXPECT_THROW(info.Image(), Exception);
 }
 
-// Keeps files in memory and fails where it is told to.
-class FakeFileSystem : public TResFileSystem {
-public:
-    bool CreateAndWrite(const std::string& name, const unsigned char* bytes, std::size_t count) override {
-        ++writes;
-        if (failCreate) {
-            return false;
-        }
-        if (failWrite) {
-            // A disk that fills up half-way: part of the data is on disk.
-            files[name].assign(bytes, bytes + count / 2);
-            return false;
-        }
-        files[name].assign(bytes, bytes + count);
-        return true;
-    }
-
-    bool Replace(const std::string& from, const std::string& to) override {
-        if (failReplace || files.count(from) == 0) {
-            return false;
-        }
-        files[to] = files[from];
-        files.erase(from);
-        return true;
-    }
-
-    void Remove(const std::string& name) override { files.erase(name); }
-
-    std::map<std::string, std::vector<unsigned char>> files;
-    bool failCreate = false;
-    bool failWrite = false;
-    bool failReplace = false;
-    int writes = 0;
-};
-
 TEST(WriteResFile, WritesTheWholeImageOnceAndPutsItInPlace) {
     FakeFileSystem fs;
-    fs.files["Version.res"] = {1, 2, 3};
+    fs.AddFile("Version.res", "\1\2\3");
     TVersionInfo info;
     info.SetValue(vkProductName, "Quendro");
     info.WriteResFile("Version.txt", fs);
-    EXPECT_EQ(1, fs.writes);
-    ASSERT_EQ(1u, fs.files.size());
-    EXPECT_EQ(info.Image(), fs.files["Version.res"]);
+    EXPECT_EQ(1u, fs.createdFiles.size());
+    ASSERT_EQ(1u, fs.FileCount());
+    EXPECT_EQ(info.Image(), fs.Bytes("Version.res"));
 }
 
 TEST(WriteResFile, FailureLeavesThePreviousFileAndNoTemporary) {
@@ -148,10 +114,10 @@ TEST(WriteResFile, FailureLeavesThePreviousFileAndNoTemporary) {
     for (int failure = 0; failure < 3; ++failure) {
         SCOPED_TRACE(failure);
         FakeFileSystem fs;
-        fs.failCreate = failure == 0;
-        fs.failWrite = failure == 1;
-        fs.failReplace = failure == 2;
-        fs.files["Version.res"] = previous;
+        fs.refuseCreate = failure == 0;
+        if (failure == 1) fs.tearing.insert("Version.res.tmp");  // a disk that fills up half-way
+        if (failure == 2) fs.unreplaceable.insert("Version.res");
+        fs.AddFile("Version.res", std::string(previous.begin(), previous.end()));
         TVersionInfo info;
         info.SetValue(vkProductName, "Quendro");
         try {
@@ -160,8 +126,8 @@ TEST(WriteResFile, FailureLeavesThePreviousFileAndNoTemporary) {
         } catch (const Exception& e) {
             EXPECT_EQ("Error writing file", e.Message());
         }
-        ASSERT_EQ(1u, fs.files.size());
-        EXPECT_EQ(previous, fs.files["Version.res"]);
+        ASSERT_EQ(1u, fs.FileCount());
+        EXPECT_EQ(previous, fs.Bytes("Version.res"));
     }
 }
 

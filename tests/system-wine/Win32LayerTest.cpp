@@ -7,7 +7,7 @@
 #include <string>
 
 #include "system/Scoped.h"
-#include "system/Win32Files.h"
+#include "system/Win32FileSystem.h"
 #include "system/Win32Window.h"
 
 namespace {
@@ -29,19 +29,24 @@ void FilesAndFinds(const std::string& folder) {
     }
     ScopedFile again(OpenUnshared(file));  // the scope closed the first handle
     CHECK(again.IsValid() && again.Close() && !again.IsValid() && again.Close());
-    CHECK(IsFolderAttributes(FileAttributes(folder)) && !IsFileAttributes(FileAttributes(folder)));
-    CHECK(IsFileAttributes(FileAttributes(file)) && !IsFolderAttributes(FileAttributes(file)));
-    CHECK(FileAttributes(folder + "\\missing") == fa::kNone && !IsFileAttributes(fa::kNone) &&
+    Win32FileSystem fs;
+    CHECK(IsFolderAttributes(fs.Attributes(folder)) && !IsFileAttributes(fs.Attributes(folder)));
+    CHECK(IsFileAttributes(fs.Attributes(file)) && !IsFolderAttributes(fs.Attributes(file)));
+    CHECK(fs.Attributes(folder + "\\missing") == fa::kNone && !IsFileAttributes(fa::kNone) &&
           !IsFolderAttributes(fa::kNone));
-    // Win32Files::ListFiles tells an empty match from a failure by these errors.
-    WIN32_FIND_DATAA found;
+    // The run log tells an empty match from a failure by these errors.
+    FoundFile found;
     std::set<std::string> names;
-    FindFile find;
-    for (bool more = find.FindFirst(folder + "\\*", found); more; more = find.FindNext(found)) names.insert(found.cFileName);
-    CHECK(::GetLastError() == ERROR_NO_MORE_FILES && find.Close());
+    {
+        ScopedSeamFind find(fs.FindFirst(folder + "\\*", found), {&fs});
+        for (bool more = find.IsValid(); more; more = fs.FindNext(find.Get(), found)) names.insert(found.Name);
+        CHECK(fs.LastError() == fo::kNoMoreFiles);
+    }
     CHECK((names == std::set<std::string>{".", "..", "a.txt"}));
-    FindFile none;
-    CHECK(!none.FindFirst(folder + "\\b*", found) && ::GetLastError() == ERROR_FILE_NOT_FOUND);
+    CHECK(fs.FindFirst(folder + "\\b*", found) == kNoFile && fs.LastError() == fo::kFileNotFound);
+    // An unshared handle refuses a shared opening.
+    const FileHandle held = fs.Open(file, fo::kRead, fo::kShareNone, fo::kOpenExisting);
+    CHECK(held != kNoFile && fs.Open(file, fo::kRead, fo::kShareAll, fo::kOpenExisting) == kNoFile && fs.Close(held));
     CHECK(::DeleteFileA(file.c_str()) && ::RemoveDirectoryA(folder.c_str()));
 }
 

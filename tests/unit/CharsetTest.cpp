@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "FakeConsole.h"
-#include "FakeFiles.h"
+#include "FakeFileSystem.h"
 #include "run/DefragDrive.h"
 #include "run/RunLog.h"
 
@@ -41,7 +41,7 @@ TEST(Charset, DriveLinesBeginWithTheIdeographicSpace) {
 
 TEST(Charset, FileErrorTextIsShiftJis) {
     FakeConsole clock;
-    FakeFiles files;
+    FakeFileSystem files;
     files.unwritable.insert("a");
     files.tempCreationFails = true;
     TRunLog log(clock);

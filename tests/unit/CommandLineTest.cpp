@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "FakeEvents.h"
-#include "FakeFiles.h"
+#include "FakeFileSystem.h"
 #include "FixedClock.h"
 #include "FakeShutdown.h"
 #include "app/CommandLine.h"
@@ -17,7 +17,7 @@ public:
     std::string fixed = "CDE";              // fixed drives
     std::string failing;                    // fixed drives whose DefragDrive fails
     std::string defragged;                  // letters handed to DefragDrive, in order
-    FakeFiles files;
+    FakeFileSystem files;
     FakeShutdown shutdown;
     FixedClock clock;
     FakeEvents events;
@@ -47,7 +47,7 @@ public:
         AddLogLine(log, spec + "　デフラグを完了しました。");
         return true;
     }
-    ILogFiles& Files() override { return files; }
+    IFileSystem& Files() override { return files; }
     ILogClock& Clock() override { return clock; }
     IShutdownApi& ShutdownApi() override { return shutdown; }
     IRunEvents& Events() override { return events; }
@@ -126,7 +126,7 @@ TEST(CommandLine, EachRunEndsWithOneEvent) {
         SCOPED_TRACE(c.name);
         FakeHost host;
         host.failing = c.failing;
-        host.files.files[kPath] = "earlier run\r\n";
+        host.files.AddFile(kPath, "earlier run\r\n");
         if (c.fault == 1) host.files.unreadable.insert(kPath);
         if (c.fault == 2) {
             host.files.unreplaceable.insert(kPath);
@@ -150,7 +150,7 @@ TEST(CommandLine, EachRunEndsWithOneEvent) {
             EXPECT_EQ(text.substr(0, 35), std::string(kLogSeparator) + "\r\n");
             EXPECT_EQ(text.substr(text.size() - 3), "\r\r\n");
             if (c.fault != 2) {
-                EXPECT_EQ(host.files.files.at(kPath), "earlier run\r\n" + text);
+                EXPECT_EQ(host.files.Content(kPath), "earlier run\r\n" + text);
             }
         }
     }
@@ -168,18 +168,18 @@ TEST(CommandLine, EventRecordsOfTheMessageTable) {
 
 TEST(CommandLine, RunIsAppendedToTheExistingLog) {
     FakeHost host;
-    host.files.files[kPath] = "earlier run\r\n";
+    host.files.AddFile(kPath, "earlier run\r\n");
     RunCommandLine(host, {"C:"}, kPath);
-    EXPECT_EQ(host.files.files.at(kPath).substr(0, 13), "earlier run\r\n");
-    EXPECT_EQ(host.files.files.at(kPath).substr(host.files.files.at(kPath).size() - 3), "\r\r\n");
+    EXPECT_EQ(host.files.Content(kPath).substr(0, 13), "earlier run\r\n");
+    EXPECT_EQ(host.files.Content(kPath).substr(host.files.Content(kPath).size() - 3), "\r\r\n");
 }
 
 TEST(CommandLine, PowerOffComesAfterTheSave) {
     FakeHost host;
     bool savedFirst = false;
     host.shutdown.onExitWindows = [&] {
-        savedFirst = host.files.files.count(kPath) &&
-                     host.files.files[kPath].find(Done('C')) != std::string::npos;
+        savedFirst = host.files.Has(kPath) &&
+                     host.files.Content(kPath).find(Done('C')) != std::string::npos;
     };
     RunCommandLine(host, {"/S", "C:"}, kPath);
     EXPECT_TRUE(savedFirst);
@@ -189,7 +189,7 @@ TEST(CommandLine, LogAndPowerOffErrorsLeaveTheRun) {
     {
         SCOPED_TRACE("unreadable log");
         FakeHost host;
-        host.files.files[kPath] = "old\r\n";
+        host.files.AddFile(kPath, "old\r\n");
         host.files.unreadable.insert(kPath);
         EXPECT_THROW(RunCommandLine(host, {"C:", "/S"}, kPath), EFileOpenError);
         EXPECT_EQ(host.defragged, "");
@@ -198,12 +198,12 @@ TEST(CommandLine, LogAndPowerOffErrorsLeaveTheRun) {
     {
         SCOPED_TRACE("unwritable log");
         FakeHost host;
-        host.files.files[kPath] = "old\r\n";
+        host.files.AddFile(kPath, "old\r\n");
         host.files.unreplaceable.insert(kPath);
         host.files.unwritable.insert(kPath);
         EXPECT_THROW(RunCommandLine(host, {"C:", "/S"}, kPath), EFileCreateError);
         EXPECT_EQ(host.defragged, "C");
-        EXPECT_EQ(host.files.files.at(kPath), "old\r\n");
+        EXPECT_EQ(host.files.Content(kPath), "old\r\n");
         EXPECT_TRUE(host.shutdown.calls.empty());
     }
     {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "FakeFiles.h"
+#include "FakeFileSystem.h"
 #include "run/RunLog.h"
 
 class FixedClock : public ILogClock {
@@ -20,8 +20,8 @@ public:
 
 // The lines of the saved file between the run header and the end-of-run
 // line, without their stamps; checks the header and the end on the way.
-inline std::vector<std::string> SavedRunLines(const FakeFiles& files, const std::string& path) {
-    FakeFiles copy = files;
+inline std::vector<std::string> SavedRunLines(const FakeFileSystem& files, const std::string& path) {
+    FakeFileSystem copy = files;
     FixedClock clock;
     TRunLog log(clock);
     LoadRunLog(log, copy, path);

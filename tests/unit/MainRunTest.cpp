@@ -4,7 +4,7 @@
 #include <map>
 
 #include "FakeEvents.h"
-#include "FakeFiles.h"
+#include "FakeFileSystem.h"
 #include "FixedClock.h"
 #include "FakeShutdown.h"
 #include "run/DefragDrive.h"
@@ -37,7 +37,7 @@ public:
     std::string defragged;
     std::vector<bool> showErrorsSeen;
     std::function<void(char)> whileDefragmenting;
-    FakeFiles files;
+    FakeFileSystem files;
     FakeShutdown shutdownApi;
     FixedClock clock;
     FakeEvents events;
@@ -72,7 +72,7 @@ public:
             }
         return false;
     }
-    ILogFiles& Files() override { return files; }
+    IFileSystem& Files() override { return files; }
     ILogClock& Clock() override { return clock; }
     IShutdownApi& ShutdownApi() override { return shutdownApi; }
     IRunEvents& Events() override { return events; }
@@ -94,7 +94,7 @@ TEST_F(MainRun, NothingCheckedWarnsAndTouchesNothing) {
         EXPECT_EQ(w.boxes, V{"デフラグをかけるドライブを選択してください。"});
         EXPECT_EQ(w.boxStyle, 0x30u);
         EXPECT_FALSE(w.boxCaptionGiven);
-        EXPECT_TRUE(w.files.files.empty());
+        EXPECT_EQ(w.files.FileCount(), 0u);
         EXPECT_TRUE(w.execStates.empty());
         EXPECT_EQ(w.defragged, "");
     }
@@ -170,7 +170,7 @@ TEST_F(MainRun, ErrorsLeaveTheRunWithTheButtonEnabledAgain) {
         SCOPED_TRACE("unreadable log");
         FakeWindow w;
         w.drives = {{"C: ()", true, true}};
-        w.files.files[kPath] = "old\r\n";
+        w.files.AddFile(kPath, "old\r\n");
         w.files.unreadable.insert(kPath);
         EXPECT_THROW(RunCheckedDrives(w, w, kPath), EFileOpenError);
         EXPECT_EQ(w.defragged, "");

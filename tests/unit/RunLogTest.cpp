@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "FakeFiles.h"
+#include <algorithm>
+
+#include "FakeFileSystem.h"
 #include "FixedClock.h"
 #include "run/RunLog.h"
 
@@ -98,7 +100,7 @@ TEST(RunLogText, LongTextsSplitAsLineByLineWhereverTheBreaksFall) {
 
 TEST(RunLogFile, FirstRunHoldsHeaderLinesAndEndsInCrCrLf) {
     FixedClock clock;
-    FakeFiles files;
+    FakeFileSystem files;
     TRunLog log(clock);
     LoadRunLog(log, files, kPath);
     AppendRunHeader(log);
@@ -107,14 +109,14 @@ TEST(RunLogFile, FirstRunHoldsHeaderLinesAndEndsInCrCrLf) {
     SaveRunLog(log, files, kPath);
 
     const std::string sep = "=================================";
-    EXPECT_EQ(files.files.at(kPath), sep + "\r\n[2001/10/28 03:00:00] 実行開始\r\n" + sep +
+    EXPECT_EQ(files.Content(kPath), sep + "\r\n[2001/10/28 03:00:00] 実行開始\r\n" + sep +
                                          "\r\n[2001/10/28 03:00:00] C:　デフラグを完了しました。\r\n\r\r\n");
-    EXPECT_EQ(files.files.size(), 1u) << "no temporary file may be left";
+    EXPECT_EQ(files.FileCount(), 1u) << "no temporary file may be left";
 }
 
 TEST(RunLogFile, SecondRunTurnsTheFirstEndIntoTwoEmptyLines) {
     FixedClock clock;
-    FakeFiles files;
+    FakeFileSystem files;
     for (int run = 0; run < 2; ++run) {
         TRunLog log(clock);
         LoadRunLog(log, files, kPath);
@@ -125,25 +127,25 @@ TEST(RunLogFile, SecondRunTurnsTheFirstEndIntoTwoEmptyLines) {
         clock.t.minute += 1;
     }
     const std::string sep = "=================================\r\n";
-    EXPECT_EQ(files.files.at(kPath),
+    EXPECT_EQ(files.Content(kPath),
               sep + "[2001/10/28 03:00:00] 実行開始\r\n" + sep + "[2001/10/28 03:00:00] one\r\n\r\n\r\n" +
                   sep + "[2001/10/28 03:01:00] 実行開始\r\n" + sep + "[2001/10/28 03:01:00] two\r\n\r\r\n");
 }
 
 TEST(RunLogFile, LoadKeepsAFinalLineAndDropsEverythingFromANul) {
     FixedClock clock;
-    FakeFiles files;
-    files.files[kPath] = std::string("old\r\nlast\0junk\r\nmore", 20);
+    FakeFileSystem files;
+    files.AddFile(kPath, std::string("old\r\nlast\0junk\r\nmore", 20));
     TRunLog log(clock);
     LoadRunLog(log, files, kPath);
     SaveRunLog(log, files, kPath);
-    EXPECT_EQ(files.files.at(kPath), "old\r\nlast\r\n");
+    EXPECT_EQ(files.Content(kPath), "old\r\nlast\r\n");
 }
 
 TEST(RunLogFile, UnreadableFileIsAnOpenErrorNamingThePath) {
     FixedClock clock;
-    FakeFiles files;
-    files.files[kPath] = "old\r\n";
+    FakeFileSystem files;
+    files.AddFile(kPath, "old\r\n");
     files.unreadable.insert(kPath);
     TRunLog log(clock);
     try {
@@ -174,27 +176,27 @@ TEST(RunLogSave, FailuresLeaveTheOldFileOrSaveInPlace) {
     const std::string old = "=================================\r\n[2000/01/01 00:00:00] old\r\n\r\n\r\n";
     struct Case {
         const char* name;
-        void (*arrange)(FakeFiles&);
+        void (*arrange)(FakeFileSystem&);
         bool saved;
         bool inPlace;
     };
     const Case cases[] = {
-        {"plain replace", [](FakeFiles&) {}, true, false},
-        {"replace refused, rewrite allowed", [](FakeFiles& f) { f.unreplaceable.insert(kPath); }, true, true},
-        {"no temporary file possible", [](FakeFiles& f) { f.tempCreationFails = true; }, true, true},
+        {"plain replace", [](FakeFileSystem&) {}, true, false},
+        {"replace refused, rewrite allowed", [](FakeFileSystem& f) { f.unreplaceable.insert(kPath); }, true, true},
+        {"no temporary file possible", [](FakeFileSystem& f) { f.tempCreationFails = true; }, true, true},
         {"locked against everything",
-         [](FakeFiles& f) { f.unreplaceable.insert(kPath); f.unwritable.insert(kPath); }, false, false},
-        {"held without sharing", [](FakeFiles& f) { f.unreadable.insert(kPath); }, false, false},
-        {"disk full midway", [](FakeFiles& f) { f.writeBudget = 70; }, false, false},
+         [](FakeFileSystem& f) { f.unreplaceable.insert(kPath); f.unwritable.insert(kPath); }, false, false},
+        {"held without sharing", [](FakeFileSystem& f) { f.unreadable.insert(kPath); }, false, false},
+        {"disk full midway", [](FakeFileSystem& f) { f.writeBudget = 70; }, false, false},
         {"disk full midway while locked",
-         [](FakeFiles& f) { f.unreplaceable.insert(kPath); f.tempCreationFails = true; f.writeBudget = 90; },
+         [](FakeFileSystem& f) { f.unreplaceable.insert(kPath); f.tempCreationFails = true; f.writeBudget = 90; },
          false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         FixedClock clock;
-        FakeFiles files;
-        files.files[kPath] = old;
+        FakeFileSystem files;
+        files.AddFile(kPath, old);
         TRunLog log(clock);
         LoadRunLog(log, files, kPath);
         AppendRunHeader(log);
@@ -210,11 +212,11 @@ TEST(RunLogSave, FailuresLeaveTheOldFileOrSaveInPlace) {
             EXPECT_EQ(e.Message(), "ファイル " + kPath + " を作成できません");
         }
         EXPECT_EQ(threw, !c.saved);
-        EXPECT_EQ(files.files.at(kPath), c.saved ? image : old);
+        EXPECT_EQ(files.Content(kPath), c.saved ? image : old);
         if (c.saved) {
             EXPECT_EQ(files.inPlaceWrites > 0, c.inPlace);
         }
-        EXPECT_EQ(files.files.size(), 1u) << "temporary files must be removed";
+        EXPECT_EQ(files.FileCount(), 1u) << "temporary files must be removed";
     }
 }
 
@@ -222,8 +224,8 @@ TEST(RunLogSave, FailuresLeaveTheOldFileOrSaveInPlace) {
 // name that the next run's clean-up leaves alone.
 TEST(RunLogSave, TheOnlyWholeCopyIsKeptOutOfTheCleanUp) {
     FixedClock clock;
-    FakeFiles files;
-    files.files[kPath] = "old\r\n";
+    FakeFileSystem files;
+    files.AddFile(kPath, "old\r\n");
     TRunLog log(clock);
     LoadRunLog(log, files, kPath);
     AddLogLine(log, "new line");
@@ -231,36 +233,38 @@ TEST(RunLogSave, TheOnlyWholeCopyIsKeptOutOfTheCleanUp) {
     files.tearing.insert(kPath);
     EXPECT_THROW(SaveRunLog(log, files, kPath), EFileCreateError);
     const std::string kept = "Z:\\quendro\\log-recovered.txt";
-    ASSERT_EQ(files.files.count(kept), 1u);
-    EXPECT_EQ(files.files.at(kept), LogFileImage(log));
+    ASSERT_EQ(files.Has(kept), 1u);
+    EXPECT_EQ(files.Content(kept), LogFileImage(log));
     files.tearing.clear();
     files.unreplaceable.clear();
     SaveRunLog(log, files, kPath);
-    EXPECT_EQ(files.files.count(kept), 1u);
+    EXPECT_EQ(files.Has(kept), 1u);
 }
 
 // A save killed midway left its temporary file; the next save removes such
 // files, and only those, from the log's own folder.
 TEST(RunLogSave, RemovesTheTemporaryFilesOfAnInterruptedSave) {
     FixedClock clock;
-    FakeFiles files;
+    FakeFileSystem files;
     const std::string dir = "Z:\\quendro\\";
-    files.files[kPath] = "old\r\n";
+    files.AddFile(kPath, "old\r\n");
     for (const char* name : {"qlg1A2F.tmp", "QLG7.TMP", "qlg12345.tmp", "qlgx.tmp", "qlg.tmp", "aqlg1.tmp",
                              "qlg1.tmp.txt", "qlg1.txt", "sub\\qlg1.tmp"})
-        files.files[dir + name] = "stale";
-    files.files["Z:\\other\\qlg1.tmp"] = "stale";
+        files.AddFile(dir + name, "stale");
+    files.AddFile("Z:\\other\\qlg1.tmp", "stale");
     files.tempCounter = 100;  // this save's own name is new
     TRunLog log(clock);
     LoadRunLog(log, files, kPath);
     SaveRunLog(log, files, kPath);
     std::vector<std::string> left;
-    for (const auto& f : files.files) left.push_back(f.first);
+    for (const auto& n : files.nodes)
+        if (!n.folder) left.push_back(n.path);
+    std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (std::vector<std::string>{
                         "Z:\\other\\qlg1.tmp", dir + "aqlg1.tmp", dir + "log.txt", dir + "qlg.tmp",
                         dir + "qlg1.tmp.txt", dir + "qlg1.txt", dir + "qlg12345.tmp", dir + "qlgx.tmp",
                         dir + "sub\\qlg1.tmp"}));
-    EXPECT_EQ(files.files.at(kPath), "old\r\n");
+    EXPECT_EQ(files.Content(kPath), "old\r\n");
 }
 
 }  // namespace
