@@ -11,7 +11,7 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-PACKAGES="cmake make g++ gcc python3 g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 \
+PACKAGES="cmake make g++ gcc git python3 g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 \
 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64 \
 wine wine64 wine32:i386 xvfb xauth x11-apps imagemagick locales fonts-ipafont-gothic \
 googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev nsis 7zip wixl msitools"
