@@ -93,7 +93,7 @@ target_link_libraries(quendro PRIVATE quendro_core quendro_win32 quendro_project
 target_link_options(quendro PRIVATE ${QUENDRO_WIN2K_LINK})
 if(QUENDRO_LTO)
     # After the build type's -fno-lto, so this one holds.
-    target_link_options(quendro PRIVATE -flto)
+    target_link_options(quendro PRIVATE -flto -flto-partition=one)
 endif()
 target_link_libraries(quendro PRIVATE user32 gdi32 shell32 advapi32 kernel32)
 set_target_properties(quendro PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
