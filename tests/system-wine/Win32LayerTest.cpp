@@ -94,6 +94,16 @@ void WindowsAndPump() {
     CHECK(counter.hwnd_ == nullptr);
 }
 
+// Wine answers these by catching the access violation in its own fault
+// handler, which must tell it from other faults by the trap number the
+// processor (or an emulator) reports.
+void GuardedReads() {
+    CHECK(::IsBadReadPtr(reinterpret_cast<const void*>(16), 4));
+    CHECK(::IsBadWritePtr(reinterpret_cast<void*>(16), 4));
+    CHECK(::lstrlenA(reinterpret_cast<const char*>(16)) == 0);
+    CHECK(!::IsBadReadPtr(&failures, sizeof failures));
+}
+
 }  // namespace
 
 int main() {
@@ -102,6 +112,7 @@ int main() {
     FilesAndFinds(std::string(temp) + "quendro-layer-" + std::to_string(::GetCurrentProcessId()));
     Fonts();
     WindowsAndPump();
+    GuardedReads();
     std::printf("%s\n", failures ? "FAILED" : "ok");
     return failures ? 1 : 0;
 }
