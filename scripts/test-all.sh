@@ -23,8 +23,14 @@ run() {
     rc=0
     "$@" || rc=$?
     [ $rc -eq 0 ] || status=1
+    last_rc=$rc
     summary="$summary$(printf '%6ss  %s%s' $(($(date +%s) - start)) "$name" "$([ $rc -eq 0 ] || echo ' (FAILED)')")
 "
+}
+# A way's template prefix (0.6 to 1.3 GB) goes once its tests passed: every
+# run makes it anew, and a failed run keeps it for a look.
+drop_template() {
+    [ "$last_rc" -ne 0 ] || rm -rf "$root/build/$1/e2e/template"
 }
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
@@ -36,11 +42,13 @@ run "release into dist/" "$root/scripts/release.sh"
 export QUENDRO_RELEASE_REQUIRED=1
 run "Wine tests, native64: $(python3 "$root/tests/winetest.py" describe "$root/build/win64/quendro.exe")" \
     ctest --test-dir "$root/build/win64" --output-on-failure -j 4 --timeout 900
+drop_template win64
 subset=
 [ "${QUENDRO_SHIPPED32:-all}" != subset ] || subset="-L shipped32"
 # shellcheck disable=SC2086
 run "Wine tests, shipped32${subset:+ (subset)}: $(python3 "$root/tests/winetest.py" describe "$root/build/win32/quendro.exe")" \
     ctest --test-dir "$root/build/win32" --output-on-failure -j 4 --timeout 900 $subset
+drop_template win32
 echo "=== durations"
 printf '%s' "$summary"
 [ $status -eq 0 ] && echo "ALL TESTS PASSED" || echo "SOME TESTS FAILED"

@@ -17,9 +17,8 @@ and "wineboot" on PATH), WINEARCH for new prefixes, the Japanese locale. Then:
     return finish(prefix, rc)                # removed if passed, kept if failed
 
 and inside, start(exe, args, out_base) / end(proc, timeout) for each program.
-limit(wait) turns a wait the program itself makes into a time limit that
-load and emulation do not break; constant() reads such waits from the
-program's sources.
+Time limits are the program's own waits (constant() reads them from its
+sources) plus a margin that factor() scales under emulation.
 
 The same as a command, for tests written in shell:
 
@@ -168,17 +167,8 @@ def current():
 
 
 def factor():
+    """How much longer than natively the margin of a time limit is here."""
     return EMULATION_FACTOR if current().emulated else 1.0
-
-
-def limit(wait_s, margin_s=MARGIN_S):
-    """The most a run that waits wait_s seconds itself may take here."""
-    return wait_s + margin_s * factor()
-
-
-def scaled(seconds):
-    """A time given for a native run (a helper coming up, a program ending)."""
-    return seconds * factor()
 
 
 def constant(relpath, name):

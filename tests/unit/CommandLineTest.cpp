@@ -156,16 +156,6 @@ TEST(CommandLine, EachRunEndsWithOneEvent) {
     }
 }
 
-TEST(CommandLine, EventRecordsOfTheMessageTable) {
-    EXPECT_EQ(RunEventRecordFor(RunEventType::kInformation).type, 4);
-    EXPECT_EQ(RunEventRecordFor(RunEventType::kInformation).id, 0x400003E8UL);
-    EXPECT_EQ(RunEventRecordFor(RunEventType::kWarning).type, 2);
-    EXPECT_EQ(RunEventRecordFor(RunEventType::kWarning).id, 0x800003E9UL);
-    EXPECT_EQ(RunEventRecordFor(RunEventType::kError).type, 1);
-    EXPECT_EQ(RunEventRecordFor(RunEventType::kError).id, 0xC00003EAUL);
-    EXPECT_STREQ(kRunEventSource, "Quendro");
-}
-
 TEST(CommandLine, RunIsAppendedToTheExistingLog) {
     FakeHost host;
     host.files.AddFile(kPath, "earlier run\r\n");
