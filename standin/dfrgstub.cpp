@@ -23,6 +23,10 @@
 //   closebyhand  closes itself after= ms after the Defragment button
 //   ignoreclose  as normal, but ignores WM_CLOSE and ends by itself linger= ms
 //                after the first one
+// The main window takes the console's title only once its windows are all
+// there, so a search never finds it half built; with tree= ms it takes the
+// title at once and builds its windows that much later, as a slow machine
+// may show a console still building them.
 // Every mode: appear= ms before the window is made; life= ms after which it
 // ends whatever happens (so a stuck test cannot poison the next one); the
 // message WM_APP+1 ends it at once.
@@ -43,7 +47,7 @@ const char kBoxText[] = "ディスクの最適化が完了しました。";
 const char kBoxClose[] = "閉じる";
 
 const UINT kQuitMessage = WM_APP + 1;
-enum TimerId { kRunTimer = 1, kCloseByHandTimer, kLingerTimer, kLifeTimer, kBoxGoneTimer };
+enum TimerId { kRunTimer = 1, kCloseByHandTimer, kLingerTimer, kLifeTimer, kBoxGoneTimer, kTreeTimer };
 
 struct Behaviour {
     std::string mode = "normal";
@@ -52,6 +56,7 @@ struct Behaviour {
     int missingStep = 0;
     std::string missingButton;
     int appearMs = 0;
+    int treeMs = 0;
     int afterMs = 3000;
     int lingerMs = 20000;
     int lifeMs = 120000;
@@ -132,6 +137,7 @@ void LoadBehaviour()
             else if (key == "step") g_b.missingStep = n;
             else if (key == "button") g_b.missingButton = value;
             else if (key == "appear") g_b.appearMs = n;
+            else if (key == "tree") g_b.treeMs = n;
             else if (key == "after") g_b.afterMs = n;
             else if (key == "linger") g_b.lingerMs = n;
             else if (key == "life") g_b.lifeMs = n;
@@ -285,6 +291,9 @@ void Finished()
     else EnableReport();
 }
 
+void BuildTree(HINSTANCE inst);
+void RecordShown();
+
 LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     switch (msg) {
@@ -314,6 +323,9 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         } else if (wp == kBoxGoneTimer) {
             if (g_dyingBox) DestroyWindow(g_dyingBox);
             g_dyingBox = NULL;
+        } else if (wp == kTreeTimer) {
+            BuildTree(GetModuleHandleA(NULL));
+            RecordShown();
         } else if (wp == kLifeTimer) {
             Record("life over");
             DestroyWindow(hwnd);
@@ -421,19 +433,8 @@ HWND ParentFor(int step, HWND parent, HINSTANCE inst)
     return Child(parent, "Static", "", 0, 0, 0, rc.right, rc.bottom, 2, inst);
 }
 
-void BuildWindows(HINSTANCE inst)
+void BuildTree(HINSTANCE inst)
 {
-    Register("MMCMainFrame", FrameProc, inst);
-    Register("MMCChildFrm", ChildFrameProc, inst);
-    Register("AfxFrameOrView42u", ViewProc, inst);
-    Register("ATL:723A6A38", ControlProc, inst);
-
-    g_frame = CreateWindowExA(0, "MMCMainFrame", kTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                              20, 20, 620, 420, NULL, NULL, inst, NULL);
-    if (!g_frame) {
-        Record("frame not created");
-        return;
-    }
     if (!Missing(2)) {
         CLIENTCREATESTRUCT ccs = {NULL, 1000};
         RECT rc;
@@ -465,10 +466,40 @@ void BuildWindows(HINSTANCE inst)
                              BS_PUSHBUTTON | WS_TABSTOP | (g_b.mode == "done" ? 0 : WS_DISABLED),
                              124, 280, 130, 26, 102, inst);
     }
-    ShowWindow(g_frame, SW_SHOW);
-    UpdateWindow(g_frame);
+}
+
+// From here on the console can be found and controlled as far as it ever can.
+void RecordShown()
+{
     Record(std::string("window shown") + (g_defrag ? " defrag" : "") + (g_report ? " report" : "") +
            (g_report && IsWindowEnabled(g_report) ? " report-enabled" : ""));
+}
+
+void BuildWindows(HINSTANCE inst)
+{
+    Register("MMCMainFrame", FrameProc, inst);
+    Register("MMCChildFrm", ChildFrameProc, inst);
+    Register("AfxFrameOrView42u", ViewProc, inst);
+    Register("ATL:723A6A38", ControlProc, inst);
+
+    g_frame = CreateWindowExA(0, "MMCMainFrame", "", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 20,
+                              20, 620, 420, NULL, NULL, inst, NULL);
+    if (!g_frame) {
+        Record("frame not created");
+        return;
+    }
+    if (g_b.treeMs > 0) {
+        SetWindowTextA(g_frame, kTitle);
+        ShowWindow(g_frame, SW_SHOW);
+        Record("titled before its windows");
+        SetTimer(g_frame, kTreeTimer, g_b.treeMs, NULL);
+        return;
+    }
+    BuildTree(inst);
+    SetWindowTextA(g_frame, kTitle);
+    ShowWindow(g_frame, SW_SHOW);
+    UpdateWindow(g_frame);
+    RecordShown();
 }
 
 } // namespace

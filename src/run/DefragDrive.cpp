@@ -33,21 +33,20 @@ public:
     bool Run() {
         if (FindConsole()) return Fail(kAlreadyRunning);
         w_.ShellExecuteA(0, "Open", "dfrg.msc", spec_.c_str(), nullptr, win::kSwShow);
-        if (!WaitForConsole()) return Fail(kNotStarted);
+        unsigned tries = WaitForConsole();
+        if (tries == 0) return Fail(kNotStarted);
 
-        WindowHandle control = console_;
-        static const struct { const char* cls; const char* caption; } kPath[] = {
-            {"MDIClient", nullptr},          {"MMCChildFrm", kConsoleTitle},
-            {"AfxFrameOrView42u", ""},       {"AfxFrameOrView42u", ""},
-            {"ATL:723A6A38", kConsoleTitle},
-        };
-        for (const auto& step : kPath) {
-            control = w_.FindWindowExA(control, 0, step.cls, step.caption);
-            if (!control) return false;  // not our console's layout: leave it be, say nothing
+        // A console found while it still builds its windows (a slow machine
+        // opening it does that) gets the rest of the start-up tries; one whose
+        // windows stay missing ends as it always did, only after them.
+        Layout layout;
+        while ((layout = Descend()) != kWhole && tries < defrag::kStartTries) {
+            ++tries;
+            w_.Sleep(defrag::kStartSleepMs);
+            FindConsole();
         }
-        defragButton_ = w_.FindWindowExA(control, 0, "Button", kDefragCaption);
-        reportButton_ = w_.FindWindowExA(control, 0, "Button", kReportCaption);
-        if (!defragButton_ || !reportButton_) return Fail(kNotControllable);
+        if (layout == kNoLayout) return false;  // not our console's layout: leave it be, say nothing
+        if (layout == kNoButtons) return Fail(kNotControllable);
 
         if (!Disabled(w_.GetWindowStyle(reportButton_))) return Complete();
 
@@ -90,12 +89,32 @@ private:
         return found;
     }
 
-    bool WaitForConsole() {
-        for (unsigned i = 0; i < defrag::kStartTries; ++i) {
+    // The number of the try that found the console, 0 when none did.
+    unsigned WaitForConsole() {
+        for (unsigned i = 1; i <= defrag::kStartTries; ++i) {
             w_.Sleep(defrag::kStartSleepMs);
-            if (FindConsole()) return true;
+            if (FindConsole()) return i;
         }
-        return false;
+        return 0;
+    }
+
+    enum Layout { kWhole, kNoLayout, kNoButtons };
+
+    // Walks down from the console main window to the two buttons.
+    Layout Descend() {
+        static const struct { const char* cls; const char* caption; } kPath[] = {
+            {"MDIClient", nullptr},          {"MMCChildFrm", kConsoleTitle},
+            {"AfxFrameOrView42u", ""},       {"AfxFrameOrView42u", ""},
+            {"ATL:723A6A38", kConsoleTitle},
+        };
+        WindowHandle control = console_;
+        for (const auto& step : kPath) {
+            control = w_.FindWindowExA(control, 0, step.cls, step.caption);
+            if (!control) return kNoLayout;
+        }
+        defragButton_ = w_.FindWindowExA(control, 0, "Button", kDefragCaption);
+        reportButton_ = w_.FindWindowExA(control, 0, "Button", kReportCaption);
+        return defragButton_ && reportButton_ ? kWhole : kNoButtons;
     }
 
     // The box comes first, so the line carries the time it was dismissed.

@@ -112,6 +112,8 @@ CONSOLE_WAIT_S = winetest.console_wait_s()
 CLOSE_WAIT_S = (winetest.constant("src/run/DefragDrive.h", "kCloseTries")
                 * winetest.constant("src/run/DefragDrive.h", "kCloseSleepMs") / 1000.0)
 ERROR_CAPTION = "アプリケーション エラー"
+# A console whose windows stay missing is given the whole start-up wait.
+WHOLE_WAIT = dict(min_s=CONSOLE_WAIT_S, max_s=CONSOLE_WAIT_S + winetest.MARGIN_S)
 
 # --- the cases --------------------------------------------------------------
 # Keys of a row: args; console (drive -> stand-in behaviour); lines (the new
@@ -170,7 +172,7 @@ CONSOLE_START_ROWS = [
 ] + [
     dict(name="window_%d_missing" % step, args=["C:", "D:"],
          console={"C:": "nowindow step=%d" % step, "D:": NORMAL},
-         lines=["C:" + FAILED, ABORT], consoles=[left_open("C:")], max_s=8)
+         lines=["C:" + FAILED, ABORT], consoles=[left_open("C:")], **WHOLE_WAIT)
     for step in (2, 3, 4, 5, 6)
 ]
 
@@ -179,25 +181,41 @@ CONSOLE_START_ROWS = [
 CONSOLE_SEARCH_ROWS = [
     dict(name="window_%d_wrong_caption" % step, args=["C:", "D:"],
          console={"C:": "badcaption step=%d" % step, "D:": NORMAL},
-         lines=["C:" + FAILED, ABORT], consoles=[left_open("C:")], max_s=8)
+         lines=["C:" + FAILED, ABORT], consoles=[left_open("C:")], **WHOLE_WAIT)
     for step in (3, 4, 5, 6)
 ] + [
     dict(name="window_%d_a_grandchild" % step, args=["C:", "D:"],
          console={"C:": "nested step=%d" % step, "D:": NORMAL},
-         lines=["C:" + FAILED, ABORT], consoles=[left_open("C:")], max_s=8)
+         lines=["C:" + FAILED, ABORT], consoles=[left_open("C:")], **WHOLE_WAIT)
     for step in (4, 5, 6)
 ] + [
     dict(name="buttons_grandchildren", args=["C:", "D:"], console={"C:": "nested step=7",
                                                                   "D:": NORMAL},
          lines=["C:" + NOT_CONTROLLED, "C:" + FAILED, ABORT], consoles=[left_open("C:")],
-         max_s=8),
+         **WHOLE_WAIT),
+]
+
+# A console found before its windows are all there is looked into again
+# within the start-up wait; one that never completes them ends as above.
+CONSOLE_TREE_ROWS = [
+    dict(name="tree_late_within_wait", args=["C:"], console={"C:": NORMAL + " tree=6000"},
+         lines=["C:" + STARTED, "C:" + COMPLETED], consoles=[normal_console("C:")], min_s=6),
+    dict(name="tree_never_complete", args=["C:", "D:"],
+         console={"C:": NORMAL + " tree=60000", "D:": NORMAL},
+         lines=["C:" + FAILED, ABORT], consoles=[left_open("C:")], **WHOLE_WAIT),
+    dict(name="tree_late_without_button", args=["C:"],
+         console={"C:": "nobutton button=report tree=3000"},
+         lines=["C:" + NOT_CONTROLLED, "C:" + FAILED, ABORT], consoles=[left_open("C:")],
+         **WHOLE_WAIT),
 ]
 
 CONSOLE_CONTROL_ROWS = [
     dict(name="defragment_button_missing", args=["C:"], console={"C:": "nobutton button=defrag"},
-         lines=["C:" + NOT_CONTROLLED, "C:" + FAILED, ABORT], consoles=[left_open("C:")]),
+         lines=["C:" + NOT_CONTROLLED, "C:" + FAILED, ABORT], consoles=[left_open("C:")],
+         **WHOLE_WAIT),
     dict(name="report_button_missing", args=["C:"], console={"C:": "nobutton button=report"},
-         lines=["C:" + NOT_CONTROLLED, "C:" + FAILED, ABORT], consoles=[left_open("C:")]),
+         lines=["C:" + NOT_CONTROLLED, "C:" + FAILED, ABORT], consoles=[left_open("C:")],
+         **WHOLE_WAIT),
     dict(name="already_done_then_next_running", args=["C:", "D:", "/E"],
          console={"C:": "done", "D:": NORMAL},
          lines=["C:" + COMPLETED, "D:" + RUNNING, "D:" + FAILED, CONTINUE],
@@ -277,6 +295,7 @@ GROUPS = {
     "console_start": CONSOLE_START_ROWS,
     "console_control": CONSOLE_CONTROL_ROWS,
     "console_search": CONSOLE_SEARCH_ROWS,
+    "console_tree": CONSOLE_TREE_ROWS,
     "logfile": LOGFILE_ROWS,
     "wrong_system": WRONG_SYSTEM_ROWS,
 }

@@ -130,6 +130,45 @@ TEST_F(DefragDriveTest, MissingButtonCannotBeControlled) {
     }
 }
 
+// A console whose main window is found before its children exist is looked
+// into again at each remaining start-up try; one that stays incomplete ends
+// as a console without those windows, after all eleven.
+TEST_F(DefragDriveTest, ConsoleStillBuildingItsWindowsIsWaitedForWithinTheStartTries) {
+    struct Case {
+        const char* name;
+        long long appearMs, treeMs;
+        bool noReportButton;
+        bool result;
+        std::vector<std::string> lines;
+        std::size_t startSleeps;  // 1500 ms sleeps before the first poll or the end
+    };
+    const std::vector<std::string> done{kStarted, kCompleted}, none;
+    const Case cases[] = {
+        {"tree 4 s late", 2000, 4000, false, true, done, 4},
+        {"tree at the last try", 1500, 15000, false, true, done, 11},
+        {"tree after the last try", 1500, 15001, false, false, none, 11},
+        {"tree never", 2000, -1, false, false, none, 11},
+        {"found at the last try, no tree", 16500, -1, false, false, none, 11},
+        {"late tree without a button", 2000, 4000, true, false, {"C:　デフラグを正しく制御できませんでした。"}, 11},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ConsoleScript script;
+        script.appearAfterMs = c.appearMs;
+        script.treeAfterMs = c.treeMs;
+        script.missingReportButton = c.noReportButton;
+        FakeConsole fake(script);
+        const Outcome out = Run(fake, /*showErrors=*/false);
+        EXPECT_EQ(out.result, c.result);
+        EXPECT_EQ(out.lines, c.lines);
+        std::size_t startSleeps = 0;
+        while (startSleeps < fake.sleeps.size() && fake.sleeps[startSleeps] == 1500) ++startSleeps;
+        EXPECT_EQ(startSleeps, c.startSleeps);
+        EXPECT_EQ(fake.shellCalls.size(), 1u);
+        EXPECT_EQ(fake.ConsoleOpen(), !c.result);
+    }
+}
+
 TEST_F(DefragDriveTest, ReportAlreadyEnabledCompletesAtOnceWithoutKeysOrClosing) {
     ConsoleScript script;
     script.alreadyDone = true;

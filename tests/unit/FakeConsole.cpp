@@ -15,7 +15,13 @@ WindowHandle FakeConsole::Create(WindowHandle parent, const std::string& cls,
 }
 
 void FakeConsole::OpenConsoleNow() {
-    main_ = Create(0, "MMCMainFrame", kTitle);
+    OpenMainWindow();
+    BuildTree();
+}
+
+void FakeConsole::OpenMainWindow() { main_ = Create(0, "MMCMainFrame", kTitle); }
+
+void FakeConsole::BuildTree() {
     WindowHandle w = main_;
     const struct { const char* cls; const char* caption; } path[] = {
         {"MDIClient", ""}, {"MMCChildFrm", kTitle}, {"AfxFrameOrView42u", ""},
@@ -50,8 +56,15 @@ void FakeConsole::ShowDialog() {
 void FakeConsole::Advance(long long ms) {
     const long long until = now + ms;
     if (appearAt_ >= 0 && appearAt_ <= until) {
+        const long long appeared = appearAt_;
         appearAt_ = -1;
-        OpenConsoleNow();
+        OpenMainWindow();
+        if (script_.treeAfterMs == 0) BuildTree();
+        else if (script_.treeAfterMs > 0) treeAt_ = appeared + script_.treeAfterMs;
+    }
+    if (treeAt_ >= 0 && treeAt_ <= until) {
+        treeAt_ = -1;
+        BuildTree();
     }
     if (vanishAt_ >= 0 && vanishAt_ <= until) {
         vanishAt_ = -1;

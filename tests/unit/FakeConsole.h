@@ -12,6 +12,7 @@
 
 struct ConsoleScript {
     long long appearAfterMs = 2000;  // after ShellExecuteA; negative: never
+    long long treeAfterMs = 0;       // the main window's children come this much later
     int missingStep = 0;             // 2..6: that window of the tree is absent
     bool missingDefragButton = false;
     bool missingReportButton = false;
@@ -44,6 +45,9 @@ public:
 
     // Opens a console at once, as if one were left over from before.
     void OpenConsoleNow();
+    // Its main window alone, the tree below it later (BuildTree).
+    void OpenMainWindow();
+    void BuildTree();
 
     // --- what the code under test did
     long long now = 0;
@@ -105,7 +109,7 @@ private:
     std::map<WindowHandle, Window> windows_;
     WindowHandle next_ = 0x100;
     WindowHandle main_ = 0, defragButton_ = 0, reportButton_ = 0, dialog_ = 0;
-    long long appearAt_ = -1, doneAt_ = -1, vanishAt_ = -1;
+    long long appearAt_ = -1, treeAt_ = -1, doneAt_ = -1, vanishAt_ = -1;
     int dialogsLeft_ = 0;
     bool focused_ = false, keyDown_ = false;
 };
