@@ -47,7 +47,7 @@ const char kBoxText[] = "ディスクの最適化が完了しました。";
 const char kBoxClose[] = "閉じる";
 
 const UINT kQuitMessage = WM_APP + 1;
-enum TimerId { kRunTimer = 1, kCloseByHandTimer, kLingerTimer, kLifeTimer, kBoxGoneTimer, kTreeTimer };
+enum TimerId { kRunTimer = 1, kCloseByHandTimer, kLingerTimer, kLifeTimer, kTreeTimer };
 
 struct Behaviour {
     std::string mode = "normal";
@@ -66,7 +66,7 @@ std::string g_drive = "?";
 std::string g_recordPath;
 Behaviour g_b;
 HWND g_frame, g_mdiClient, g_child, g_outer, g_inner, g_control, g_defrag, g_report, g_box;
-HWND g_dyingBox; // dismissed, kept a moment so that the key-up posted after
+HWND g_dyingBox; // dismissed, kept until the next one is, so that the key-up posted after
                  // the key-down is still seen
 int g_boxesShown = 0;
 bool g_started = false;
@@ -217,11 +217,10 @@ INT_PTR CALLBACK BoxProc(HWND dlg, UINT msg, WPARAM wp, LPARAM)
             // watcher sees a visible box without its caption.
             ShowWindow(dlg, SW_HIDE);
             SetWindowTextA(dlg, "");
+            // The key-up the program posted after this key-down has surely
+            // come before it dismisses the next box: the box before goes now.
             if (g_dyingBox) DestroyWindow(g_dyingBox);
             g_dyingBox = dlg;
-            // Kept long enough to record a key-up the program posts after
-            // the key-down, even on a loaded machine.
-            SetTimer(g_frame, kBoxGoneTimer, 2000, NULL);
             g_box = NULL;
             if (g_boxesShown < g_b.boxes) ShowBox();
             else EnableReport();
@@ -320,9 +319,6 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         } else if (wp == kLingerTimer) {
             Record("linger over");
             DestroyWindow(hwnd);
-        } else if (wp == kBoxGoneTimer) {
-            if (g_dyingBox) DestroyWindow(g_dyingBox);
-            g_dyingBox = NULL;
         } else if (wp == kTreeTimer) {
             BuildTree(GetModuleHandleA(NULL));
             RecordShown();
