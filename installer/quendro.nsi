@@ -373,7 +373,7 @@ Function SchedulePage
   ${If} $SchedInteractive == 1
     ${NSD_Check} $hInteractive
   ${EndIf}
-  ${NSD_CreateLabel} 0 90u 100% 50u "ドライブとスイッチは quendro.exe のコマンド ラインと同じです (例: C: D: /E /S)。/A はすべての固定ドライブ、/E はエラーが起きても続行、/S は終了後に電源を切ります。$\r$\nat のタスクは SYSTEM アカウントで実行され、「コントロール パネル」の「タスク」で確認や削除ができます。タスク スケジューラ サービスが動いている必要があります。"
+  ${NSD_CreateLabel} 0 90u 100% 50u "quendro.exe のコマンド ラインと同じです (例: C: D: /E /S)。/A はすべての固定ドライブ、/E はエラーでも続行、/S は終了後に電源を切ります。$\r$\nat のタスクは SYSTEM アカウントで実行され、「コントロール パネル」の「タスク」で確認や削除ができます。タスク スケジューラ サービスが動いている必要があります。"
   Pop $0
   nsDialogs::Show
 FunctionEnd
