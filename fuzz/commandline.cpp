@@ -1,6 +1,6 @@
 // The command-line grammar on any argument lists. Input: four bytes of fixed
-// drives and four of failing drives (bit 0 is A:), then the arguments, each
-// ended by a NUL (an argument can hold none).
+// drives and four of failing drives (bit 0 is A:; the system lists both), then
+// the arguments, each ended by a NUL (an argument can hold none).
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -49,7 +49,7 @@ public:
     void Report(RunEventType, const std::string& text) override { texts.push_back(text); }
 };
 
-class Host : public ICommandLineHost {
+class Host : public ICommandLineHost, IDriveInfo {
 public:
     std::uint32_t fixed = 0, failing = 0;
     std::string defragged;
@@ -59,6 +59,9 @@ public:
     EventLog events;
 
     std::string UpperCase(const std::string& text) override { return ::UpperCase(text); }
+    IDriveInfo& Drives() override { return *this; }
+    unsigned long LogicalDrives() override { return (fixed | failing) & 0x3FFFFFFu; }
+    std::string VolumeLabel(const std::string&) override { return ""; }
     unsigned DriveType(const std::string& root) override {
         FUZZ_CHECK(root.size() == 3 && root[0] >= 'A' && root[0] <= 'Z' && root.substr(1) == ":\\");
         return InMask(fixed, root[0]) ? 3 : 1;
@@ -110,27 +113,41 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TRunLog expected(host.clock);
     AppendRunHeader(expected);
     std::string defragged;
+    bool stop = false;
+    auto fail = [&](const std::string& line) {
+        AddLogLine(expected, line);
+        AddLogLine(expected, goOn ? "エラーが発生しましたが続行します。" : "エラーが発生したため処理を中止しました。");
+        stop = !goOn;
+    };
+    auto drive = [&](char letter) {
+        const std::string spec{letter, ':'};
+        if (!InMask(host.fixed, letter)) {
+            fail(spec + "　ドライブが存在しないかデフラグできません。");
+        } else {
+            defragged += letter;
+            if (!InMask(host.failing, letter))
+                AddLogLine(expected, Done(letter));
+            else
+                fail(spec + "　正しく実行できませんでした。");
+        }
+    };
     for (const std::string& a : args) {
         const std::string s = UpperCase(a);
-        std::string failure;
         if (s == "/E" || s == "/S") continue;
         if (s.size() == 2 && s[0] >= 'A' && s[0] <= 'Z' && s[1] == ':') {
-            if (!InMask(host.fixed, s[0])) {
-                failure = s + "　ドライブが存在しないかデフラグできません。";
-            } else {
-                defragged += s[0];
-                if (!InMask(host.failing, s[0])) {
-                    AddLogLine(expected, Done(s[0]));
-                    continue;
-                }
-                failure = s + "　正しく実行できませんでした。";
+            drive(s[0]);
+        } else if (s == "/A") {
+            bool any = false;
+            for (char letter = 'A'; letter <= 'Z' && !stop; ++letter) {
+                if (!InMask(host.fixed, letter)) continue;
+                any = true;
+                drive(letter);
             }
+            if (!any) fail("/A　ドライブが存在しないかデフラグできません。");
         } else {
-            failure = "引数が不正です。（" + s + "）";
+            fail("引数が不正です。（" + s + "）");
         }
-        AddLogLine(expected, failure);
-        AddLogLine(expected, goOn ? "エラーが発生しましたが続行します。" : "エラーが発生したため処理を中止しました。");
-        if (!goOn) break;
+        if (stop) break;
     }
     AppendEndOfRun(expected);
 

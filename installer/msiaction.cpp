@@ -112,8 +112,8 @@ std::string CheckDays(std::string& days)
     return std::string();
 }
 
-// Drives and switches as on quendro.exe's command line, at least one drive;
-// blanks made single.
+// Drives and switches as on quendro.exe's command line, at least one drive
+// or /A (every fixed drive); blanks made single.
 std::string CheckArgs(std::string& args)
 {
     std::string out;
@@ -121,13 +121,13 @@ std::string CheckArgs(std::string& args)
     for (const std::string& word : Split(args, ' ')) {
         if (word.empty()) continue;
         const char letter = Upper(word[0]);
-        if (word.size() == 2 && word[1] == ':' && letter >= 'A' && letter <= 'Z')
+        if ((word.size() == 2 && word[1] == ':' && letter >= 'A' && letter <= 'Z') || SameText(word, "/A"))
             ++drives;
         else if (!SameText(word, "/E") && !SameText(word, "/S"))
-            return word + " はドライブ (C: など) でも /E、/S でもありません。";
+            return word + " はドライブ (C: など) でも /A、/E、/S でもありません。";
         out += (out.empty() ? "" : " ") + word;
     }
-    if (drives == 0) return "デフラグするドライブを指定してください (例: C: D: /E)。";
+    if (drives == 0) return "デフラグするドライブを指定してください (例: C: D: /E、すべての固定ドライブなら /A /E)。";
     args = out;
     return std::string();
 }

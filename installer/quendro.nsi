@@ -12,6 +12,7 @@
 ; The scheduled-run page can be preset on the command line (options before
 ; /D=, which NSIS wants last):
 ;   /AT=HH:MM  /EVERY=M,T,W,Th,F,S,Su  /ARGS="C: D: /E /S"  /INTERACTIVE=0|1
+; (/ARGS="/A /E": every fixed drive of the machine)
 ; /AT= turns the scheduled run on. With /S the page is not shown and the
 ; values are used as given; invalid ones end the installer with exit code 2
 ; before anything is installed.
@@ -288,8 +289,9 @@ Function ValidateSchedule
   ${Next}
   StrCpy $SchedDays $R9
 
-  ; Drives and switches as on quendro.exe's command line: X: /E /S, at least
-  ; one drive; blanks between them are made single.
+  ; Drives and switches as on quendro.exe's command line: X: /A /E /S, at
+  ; least one drive or /A (every fixed drive); blanks between them are made
+  ; single.
   StrCpy $R0 $SchedArgs
   StrCpy $R1 " "
   StrCpy $R9 ""
@@ -308,10 +310,12 @@ Function ValidateSchedule
     ${AndIf} $R5 == ":"
     ${AndIf} $R6 == 1
       IntOp $R8 $R8 + 1
+    ${ElseIf} $R2 == "/A"
+      IntOp $R8 $R8 + 1
     ${ElseIf} $R2 == "/E"
     ${OrIf} $R2 == "/S"
     ${Else}
-      StrCpy $SchedError "$R2 はドライブ (C: など) でも /E、/S でもありません。"
+      StrCpy $SchedError "$R2 はドライブ (C: など) でも /A、/E、/S でもありません。"
       Return
     ${EndIf}
     ${If} $R9 != ""
@@ -320,7 +324,7 @@ Function ValidateSchedule
     StrCpy $R9 "$R9$R2"
   ${Loop}
   ${If} $R8 == 0
-    StrCpy $SchedError "デフラグするドライブを指定してください (例: C: D: /E)。"
+    StrCpy $SchedError "デフラグするドライブを指定してください (例: C: D: /E、すべての固定ドライブなら /A /E)。"
     Return
   ${EndIf}
   StrCpy $SchedArgs $R9
@@ -369,7 +373,7 @@ Function SchedulePage
   ${If} $SchedInteractive == 1
     ${NSD_Check} $hInteractive
   ${EndIf}
-  ${NSD_CreateLabel} 0 90u 100% 50u "ドライブとスイッチは quendro.exe のコマンド ラインと同じです (例: C: D: /E /S)。/E はエラーが起きても続行、/S は終了後に電源を切ります。$\r$\nat のタスクは SYSTEM アカウントで実行され、「コントロール パネル」の「タスク」で確認や削除ができます。タスク スケジューラ サービスが動いている必要があります。"
+  ${NSD_CreateLabel} 0 90u 100% 50u "quendro.exe のコマンド ラインと同じです (例: C: D: /E /S)。/A はすべての固定ドライブ、/E はエラーでも続行、/S は終了後に電源を切ります。$\r$\nat のタスクは SYSTEM アカウントで実行され、「コントロール パネル」の「タスク」で確認や削除ができます。タスク スケジューラ サービスが動いている必要があります。"
   Pop $0
   nsDialogs::Show
 FunctionEnd

@@ -4,6 +4,8 @@
 
 namespace {
 
+const char* const kNoDrive = "　ドライブが存在しないかデフラグできません。";
+
 bool IsDriveSpec(const std::string& s) {
     return s.size() == 2 && s[0] >= 'A' && s[0] <= 'Z' && s[1] == ':';
 }
@@ -34,22 +36,31 @@ void RunCommandLine(ICommandLineHost& host, const std::vector<std::string>& args
     // The power-off follows a run that failed too.
     PerformRun(host, logPath, [&](TRunLog& log) {
         bool allSucceeded = true;
-        for (const std::string& s : upper) {
-            if (IsDriveSpec(s)) {
-                if (host.DriveType(s + "\\") == drivetype::kFixed) {
-                    if (host.DefragDrive(s[0], log)) continue;
-                    AddLogLine(log, s + "　正しく実行できませんでした。");
-                } else {
-                    AddLogLine(log, s + "　ドライブが存在しないかデフラグできません。");
-                }
-            } else if (s == "/S" || s == "/E") {
-                continue;
-            } else {
-                AddLogLine(log, "引数が不正です。（" + s + "）");
-            }
+        bool stop = false;
+        auto fail = [&](const std::string& line) {
+            AddLogLine(log, line);
             allSucceeded = false;
             LogContinueOrAbort(log, continueOnError);
-            if (!continueOnError) break;
+            stop = !continueOnError;
+        };
+        auto runDrive = [&](const std::string& spec) {
+            if (host.Drives().DriveType(DriveRoot(spec[0])) != drivetype::kFixed)
+                fail(spec + kNoDrive);
+            else if (!host.DefragDrive(spec[0], log))
+                fail(spec + "　正しく実行できませんでした。");
+        };
+        for (const std::string& s : upper) {
+            if (IsDriveSpec(s)) {
+                runDrive(s);
+            } else if (s == "/A") {
+                // Each fixed drive as if its letter had been written here.
+                const std::string letters = FixedDriveLetters(host.Drives());
+                if (letters.empty()) fail(s + kNoDrive);
+                for (std::size_t i = 0; i < letters.size() && !stop; ++i) runDrive({letters[i], ':'});
+            } else if (s != "/S" && s != "/E") {
+                fail("引数が不正です。（" + s + "）");
+            }
+            if (stop) break;
         }
         return RunOutcome{allSucceeded, powerOffAfterRun};
     });

@@ -1,6 +1,7 @@
 #pragma once
-// The command-line run: drives and switches from the arguments, one run log
-// for the whole run, power-off afterwards when asked.
+// The command-line run: drives and switches from the arguments ("/A" for
+// every fixed drive), one run log for the whole run, power-off afterwards
+// when asked.
 #include <string>
 #include <vector>
 
@@ -13,7 +14,7 @@ class ICommandLineHost : public IRunHost {
 public:
     // The system's upper-casing (CharUpperBuffA): double-byte characters stay whole.
     virtual std::string UpperCase(const std::string& text) = 0;
-    virtual unsigned DriveType(const std::string& root) = 0;
+    virtual IDriveInfo& Drives() = 0;
     // DefragDrive with show errors and process messages off.
     virtual bool DefragDrive(char letter, TRunLog& log) = 0;
 };

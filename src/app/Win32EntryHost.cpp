@@ -22,10 +22,6 @@ std::string Win32CommandLineHost::UpperCase(const std::string& text) {
     return upper;
 }
 
-unsigned Win32CommandLineHost::DriveType(const std::string& root) {
-    return ::GetDriveTypeA(root.c_str());
-}
-
 bool Win32CommandLineHost::DefragDrive(char letter, TRunLog& log) {
     return ::DefragDrive(windows_, letter, log, kCommandLineDefrag);
 }

@@ -5,6 +5,7 @@
 #include "run/Win32ConsoleWindows.h"
 #include "run/Win32RunEvents.h"
 #include "system/Win32Clock.h"
+#include "system/Win32DriveTypes.h"
 #include "system/Win32FileSystem.h"
 #include "system/Win32Shutdown.h"
 
@@ -14,7 +15,7 @@ int CheckWindowsVersion();
 class Win32CommandLineHost : public ICommandLineHost {
 public:
     std::string UpperCase(const std::string& text) override;
-    unsigned DriveType(const std::string& root) override;
+    IDriveInfo& Drives() override { return drives_; }
     bool DefragDrive(char letter, TRunLog& log) override;
     IFileSystem& Files() override { return files_; }
     ILogClock& Clock() override { return clock_; }
@@ -23,6 +24,7 @@ public:
 
 private:
     Win32ConsoleWindows windows_;
+    Win32DriveInfo drives_;
     Win32FileSystem files_;
     Win32Clock clock_;
     Win32Shutdown shutdown_;

@@ -4,6 +4,7 @@
 
 #include "run/Win32LogPath.h"
 #include "run/DefragDrive.h"
+#include "system/Win32DriveTypes.h"
 #include "system/Win32MessageBoxes.h"
 #include "ui/Application.h"
 #include "ui/ControlIds.h"
@@ -51,20 +52,6 @@ const ControlSpec kLayout[] = {
 
 const char* const kAboutText =
     "Quendro\r\nVersion 1.00\r\n\r\nCopyright (C) 2026 Quendro Project\r\n";
-
-class FixedDrives : public IDriveInfo {
-public:
-    unsigned DriveType(const std::string& root) override { return ::GetDriveTypeA(root.c_str()); }
-    std::string VolumeLabel(const std::string& root) override {
-        char label[256] = "";
-        char fileSystem[256] = "";
-        DWORD serial = 0, maxComponent = 0, flags = 0;
-        ::GetVolumeInformationA(root.c_str(), label, sizeof label, &serial, &maxComponent, &flags,
-                                fileSystem, sizeof fileSystem);
-        label[sizeof label - 1] = '\0';
-        return label;
-    }
-};
 
 }  // namespace
 
@@ -275,7 +262,7 @@ void TfrmMain::LoadDescription() {
 void TfrmMain::FormCreate() { logPath_ = ExecutableLogPath(); }
 
 void TfrmMain::FormShow() {
-    FixedDrives drives;
+    Win32DriveInfo drives;
     for (const std::string& item : FixedDriveItems(drives)) {
         const LRESULT index = ::SendMessageA(driveList_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
         if (index >= 0) ::SendMessageA(driveList_, LB_SETITEMDATA, index, 0);

@@ -2,7 +2,6 @@
 
 #include "run/DefragDrive.h"
 #include "run/RunLog.h"
-#include "system/DriveTypes.h"
 
 namespace {
 
@@ -21,13 +20,12 @@ private:
 }  // namespace
 
 std::string ReadVolumeLabel(IDriveInfo& drives, char letter) {
-    return drives.VolumeLabel(std::string{letter, ':', '\\'});
+    return drives.VolumeLabel(DriveRoot(letter));
 }
 
 std::vector<std::string> FixedDriveItems(IDriveInfo& drives) {
     std::vector<std::string> items;
-    for (char letter = 'A'; letter <= 'Z'; ++letter) {
-        if (drives.DriveType(std::string{letter, ':', '\\'}) != drivetype::kFixed) continue;
+    for (char letter : FixedDriveLetters(drives)) {
         items.push_back(std::string{letter} + ": (" + ReadVolumeLabel(drives, letter) + ")");
     }
     return items;

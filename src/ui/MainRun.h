@@ -5,22 +5,13 @@
 #include <vector>
 
 #include "run/Run.h"
+#include "system/DriveTypes.h"
 #include "system/MessageBoxes.h"
 
 class TRunLog;
 
-// The drive queries of the list.
-class IDriveInfo {
-public:
-    virtual ~IDriveInfo() = default;
-    virtual unsigned DriveType(const std::string& root) = 0;
-    // GetVolumeInformationA with a 256-character label buffer; the result is
-    // not examined, so a label that cannot be read comes back empty.
-    virtual std::string VolumeLabel(const std::string& root) = 0;
-};
-
 std::string ReadVolumeLabel(IDriveInfo& drives, char letter);
-// "C: (LABEL)" for every fixed drive from A to Z.
+// "C: (LABEL)" for every fixed drive, A first.
 std::vector<std::string> FixedDriveItems(IDriveInfo& drives);
 
 // The controls the run reads and the button it disables, read at the moment

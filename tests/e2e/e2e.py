@@ -262,6 +262,18 @@ LOGFILE_ROWS = [
          consoles=[]),
 ]
 
+# "/A" in a prefix whose fixed drives are C: and E: only (see PREFIX_SETTINGS):
+# D: a CD-ROM, F: a CD-ROM, Z: a network drive.
+ALL_DRIVES_ROWS = [
+    dict(name="every_fixed_drive", args=["/A", "/E"], console={"C:": NORMAL, "E:": NORMAL},
+         lines=["C:" + STARTED, "C:" + COMPLETED, "E:" + STARTED, "E:" + COMPLETED],
+         consoles=[normal_console("C:"), normal_console("E:")]),
+    dict(name="where_it_stands", args=["d:", "/a", "E:", "/E"], console={"C:": NORMAL, "E:": NORMAL},
+         lines=["D:" + NO_DRIVE, CONTINUE, "C:" + STARTED, "C:" + COMPLETED, "E:" + STARTED,
+                "E:" + COMPLETED, "E:" + STARTED, "E:" + COMPLETED],
+         consoles=[normal_console("C:"), normal_console("E:"), normal_console("E:")]),
+]
+
 WRONG_SYSTEM_BOX = [("エラー", "Windows 2000 以外には対応しておりません。", ["OK"])]
 WRONG_SYSTEM_ROWS = [
     dict(name="refused_with_arguments", args=["C:"], console={"C:": NORMAL}, no_log=True,
@@ -298,6 +310,7 @@ GROUPS = {
     "console_tree": CONSOLE_TREE_ROWS,
     "logfile": LOGFILE_ROWS,
     "wrong_system": WRONG_SYSTEM_ROWS,
+    "all_drives": ALL_DRIVES_ROWS,
 }
 GROUPS.update(POWEROFF_ROWS)
 
@@ -653,6 +666,16 @@ def cmd_template(opts):
     return rc
 
 
+# Registry values a group's prefix gets on top of the template's.
+PREFIX_SETTINGS = {
+    # Windows XP for quendro.exe only.
+    "wrong_system": [("HKCU\\Software\\Wine\\AppDefaults\\quendro.exe", "Version", "winxp")],
+    # Fixed drives C: and E: only.
+    "all_drives": [("HKLM\\Software\\Wine\\Drives", "d:", "cdrom"),
+                   ("HKLM\\Software\\Wine\\Drives", "z:", "network")],
+}
+
+
 def cmd_group(opts):
     prefix = os.path.join(opts.build, "e2e", "prefix-" + opts.name)
     logs = os.path.join(opts.build, "e2e", "logs")
@@ -665,13 +688,10 @@ def cmd_group(opts):
     rc = winetest.clone(template_dir(opts), prefix, os.path.join(logs, opts.name + "-clone.log"))
     if rc:
         return rc
-    if opts.name == "wrong_system":
-        # Windows XP for quendro.exe only.
-        rc = winetest.sh(["sh", winetest.PREFIX_SCRIPT, "run", prefix, "--out",
-                          os.path.join(logs, "wrong_system-reg"), "--", "reg.exe", "add",
-                          "HKCU\\Software\\Wine\\AppDefaults\\quendro.exe",
-                          "/v", "Version", "/t", "REG_SZ", "/d", "winxp", "/f"],
-                         os.path.join(logs, "wrong_system-reg.log"))
+    for n, (key, value, data) in enumerate(PREFIX_SETTINGS.get(opts.name, [])):
+        out = os.path.join(logs, "%s-reg%d" % (opts.name, n))
+        rc = winetest.sh(["sh", winetest.PREFIX_SCRIPT, "run", prefix, "--out", out, "--", "reg.exe", "add",
+                          key, "/v", value, "/t", "REG_SZ", "/d", data, "/f"], out + ".log")
         if rc:
             return rc
     print("prefix ready in %.1f s" % (time.time() - start), flush=True)

@@ -165,7 +165,18 @@ TEST_F(ShippedHelp, TopicFourteenExplainsUnattendedRuns) {
     const std::string text = TopicText(topic);
     for (const char* wanted : {"\"C:\\Program Files\\Quendro\\quendro.exe\" C: D: /E /S", "スケジュールされたタスク ウィザード",
                                "[参照]", "[実行するファイル名]", "システムのシャットダウン", "at 3:00 /every:1,15",
-                               "\"\\\"C:\\Program Files\\Quendro\\quendro.exe\\\" C: D: /E /S\"", "SYSTEM アカウント"})
+                               "\"\\\"C:\\Program Files\\Quendro\\quendro.exe\\\" C: D: /E /S\"", "SYSTEM アカウント",
+                               "\"C:\\Program Files\\Quendro\\quendro.exe\" /A /E /S",
+                               "\"\\\"C:\\Program Files\\Quendro\\quendro.exe\\\" /A /E\""})
+        EXPECT_NE(text.find(wanted), std::string::npos) << helpc::Cp932ToUtf8(wanted);
+}
+
+TEST_F(ShippedHelp, CommandLineTopicDescribesEveryFixedDrive) {
+    const int topic = Topic("command_line");
+    ASSERT_GE(topic, 0);
+    const std::string text = TopicText(topic);
+    for (const char* wanted : {"quendro.exe /A [/E] [/S]", "すべての固定ドライブ", "/AX",
+                               "「/A　ドライブが存在しないかデフラグできません。」"})
         EXPECT_NE(text.find(wanted), std::string::npos) << helpc::Cp932ToUtf8(wanted);
 }
 

@@ -357,6 +357,9 @@ SCHEDULE_ROWS = [
     dict(name="every_day_not_interactive", options='/AT=23:59 /EVERY=M,T,W,Th,F,S,Su /ARGS="E: C: /S /E" '
          '/INTERACTIVE=0 /D=' + JAPANESE_DIR, folder=JAPANESE_DIR,
          at='23:59 /every:M,T,W,Th,F,S,Su "\\"%s\\quendro.exe\\" E: C: /S /E"'),
+    # Every fixed drive, for machines whose drives differ.
+    dict(name="every_fixed_drive", options='/AT=03:00 /ARGS="/a  /E"', folder=DEFAULT_DIR,
+         at='03:00 /interactive /every:Su "\\"%s\\quendro.exe\\" /a /E"'),
     dict(name="defaults_of_the_page", options="/AT=00:00", folder=DEFAULT_DIR,
          at='00:00 /interactive /every:Su "\\"%s\\quendro.exe\\" C: /E"'),
     # Not silent: the page shows the preset values and the installer takes
@@ -374,7 +377,8 @@ SCHEDULE_ROWS = [
                           ("no_time", "/AT="), ("unknown_day", "/AT=03:00 /EVERY=Mo"),
                           ("no_day", '/AT=03:00 /EVERY=""'), ("unknown_switch", '/AT=03:00 /ARGS="C: /X"'),
                           ("drive_with_backslash", '/AT=03:00 /ARGS="C:\\"'),
-                          ("no_drive", '/AT=03:00 /ARGS="/E /S"')]
+                          ("no_drive", '/AT=03:00 /ARGS="/E /S"'), ("slash_ax", '/AT=03:00 /ARGS="/AX /E"'),
+                          ("a_slash", '/AT=03:00 /ARGS="A/ /E"')]
 ]
 
 # The package's schedule properties -> the at command line recorded (None: at
@@ -383,6 +387,8 @@ SCHEDULE_ROWS = [
 MSI_SCHEDULE_ROWS = [
     dict(name="weekly", props='SCHEDULE_TIME=8:09 SCHEDULE_DAYS=su,m,Th SCHEDULE_ARGS="c:  D: /e"',
          at='08:09 /interactive /every:M,Th,Su "\\"%s\\quendro.exe\\" c: D: /e"'),
+    dict(name="every_fixed_drive", props='SCHEDULE_TIME=03:00 SCHEDULE_ARGS="/A /e"',
+         at='03:00 /interactive /every:Su "\\"%s\\quendro.exe\\" /A /e"'),
     dict(name="defaults", props="SCHEDULE_TIME=00:00", at='00:00 /interactive /every:Su "\\"%s\\quendro.exe\\" C: /E"'),
     dict(name="japanese_folder", props='SCHEDULE_TIME=23:59 SCHEDULE_DAYS=M,T,W,Th,F,S,Su SCHEDULE_ARGS="E: C: /S /E" '
          'INSTALLDIR="%s"' % JAPANESE_DIR, folder=JAPANESE_DIR,
@@ -399,6 +405,7 @@ MSI_SCHEDULE_ROWS = [
         ("unknown_switch", 'SCHEDULE_TIME=03:00 SCHEDULE_ARGS="C: /X"', "SCHEDULE_ARGS: /X はドライブ"),
         ("drive_with_backslash", 'SCHEDULE_TIME=03:00 SCHEDULE_ARGS="C:\\"', "SCHEDULE_ARGS: C:\\ はドライブ"),
         ("no_drive", 'SCHEDULE_TIME=03:00 SCHEDULE_ARGS="/E /S"', "SCHEDULE_ARGS: デフラグするドライブを指定"),
+        ("slash_ax", 'SCHEDULE_TIME=03:00 SCHEDULE_ARGS="/AX /E"', "SCHEDULE_ARGS: /AX はドライブ"),
         ("days_without_time", "SCHEDULE_DAYS=M", "SCHEDULE_TIME とともに指定してください"),
     ]
 ]

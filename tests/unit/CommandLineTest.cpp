@@ -12,8 +12,9 @@ namespace {
 using V = std::vector<std::string>;
 const std::string kPath = "Z:\\q\\log.txt";
 
-class FakeHost : public ICommandLineHost {
+class FakeHost : public ICommandLineHost, IDriveInfo {
 public:
+    std::string listed = "ACDEF";           // the drives the system lists
     std::string fixed = "CDE";              // fixed drives
     std::string failing;                    // fixed drives whose DefragDrive fails
     std::string defragged;                  // letters handed to DefragDrive, in order
@@ -35,6 +36,13 @@ public:
         }
         return out;
     }
+    IDriveInfo& Drives() override { return *this; }
+    unsigned long LogicalDrives() override {
+        unsigned long mask = 0;
+        for (char d : listed) mask |= 1ul << (d - 'A');
+        return mask;
+    }
+    std::string VolumeLabel(const std::string&) override { return ""; }
     unsigned DriveType(const std::string& root) override {
         EXPECT_EQ(root.size(), 3u);
         EXPECT_EQ(root.substr(1), ":\\");
@@ -96,6 +104,50 @@ TEST(CommandLine, ArgumentsAreReadAsTheGrammarSays) {
         for (const auto& a : c.args) trace += a + " ";
         SCOPED_TRACE(trace);
         FakeHost host;
+        host.failing = c.failing;
+        RunCommandLine(host, c.args, kPath);
+        EXPECT_EQ(host.defragged, c.defragged);
+        EXPECT_EQ(host.RunLines(), c.lines);
+        EXPECT_EQ(!host.shutdown.calls.empty(), c.powerOff);
+    }
+}
+
+// "/A": the fixed drives among those the system lists, in letter order, each
+// as if written where "/A" stands.
+TEST(CommandLine, SlashAIsEveryFixedDriveWhereItStands) {
+    const struct {
+        const char* name;
+        std::string listed, fixed;
+        V args;
+        std::string failing;
+        std::string defragged;
+        V lines;
+        bool powerOff;
+    } cases[] = {
+        {"no fixed drive", "ADF", "", {"/A"}, "", "", {NoDrive("/A"), kStop}, false},
+        {"no fixed drive, /E", "", "", {"/A", "/E", "C:"}, "", "",
+         {NoDrive("/A"), kGoOn, NoDrive("C:"), kGoOn}, false},
+        {"one", "ACF", "C", {"/A"}, "", "C", {Done('C')}, false},
+        // Q answers as fixed but is not listed: left out.
+        {"several with gaps", "ACDEHZ", "CEHQZ", {"/A"}, "", "CEHZ",
+         {Done('C'), Done('E'), Done('H'), Done('Z')}, false},
+        {"twice, lower case", "ACDE", "CE", {"/A", "/a"}, "", "CECE",
+         {Done('C'), Done('E'), Done('C'), Done('E')}, false},
+        {"between named drives", "ACDE", "CE", {"E:", "/A", "c:"}, "", "ECEC",
+         {Done('E'), Done('C'), Done('E'), Done('C')}, false},
+        {"a drive fails", "ACDE", "CDE", {"/A", "F:"}, "D", "CD", {Done('C'), Failed("D:"), kStop}, false},
+        {"a drive fails, /E", "ACDE", "CDE", {"/A", "/E"}, "D", "CDE",
+         {Done('C'), Failed("D:"), kGoOn, Done('E')}, false},
+        {"after a failure", "ACDE", "CDE", {"G:", "/A"}, "", "", {NoDrive("G:"), kStop}, false},
+        {"power-off after a failure", "ACDE", "CDE", {"/S", "/A"}, "C", "C", {Failed("C:"), kStop}, true},
+        {"only /A itself", "ACDE", "CDE", {"/AX", "A/", "/A:", "/E"}, "", "",
+         {Invalid("/AX"), kGoOn, Invalid("A/"), kGoOn, Invalid("/A:"), kGoOn}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeHost host;
+        host.listed = c.listed;
+        host.fixed = c.fixed;
         host.failing = c.failing;
         RunCommandLine(host, c.args, kPath);
         EXPECT_EQ(host.defragged, c.defragged);

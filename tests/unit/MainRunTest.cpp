@@ -202,6 +202,11 @@ TEST_F(MainRun, ErrorsLeaveTheRunWithTheButtonEnabledAgain) {
 class FakeDrives : public IDriveInfo {
 public:
     std::map<char, std::pair<unsigned, std::string>> drives;
+    unsigned long LogicalDrives() override {
+        unsigned long mask = 0;
+        for (const auto& d : drives) mask |= 1ul << (d.first - 'A');
+        return mask;
+    }
     unsigned DriveType(const std::string& root) override {
         EXPECT_EQ(root.substr(1), ":\\");
         auto it = drives.find(root[0]);
