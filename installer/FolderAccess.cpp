@@ -25,19 +25,25 @@ std::uint32_t Get(const std::vector<std::uint8_t>& in, std::size_t at, int bytes
     return value;
 }
 
+// The SID S-1-5-SUBS (NT authority).
+void PutSid(std::vector<std::uint8_t>& out, const std::vector<std::uint32_t>& subs)
+{
+    out.push_back(1);  // SID revision
+    out.push_back(static_cast<std::uint8_t>(subs.size()));
+    const std::uint8_t ntAuthority[6] = {0, 0, 0, 0, 0, 5};
+    out.insert(out.end(), ntAuthority, ntAuthority + 6);
+    for (std::uint32_t sub : subs) Put32(out, sub);
+}
+
 // An ACCESS_ALLOWED_ACE for S-1-5-SUBS.
-void AddAllowed(std::vector<std::uint8_t>& acl, std::uint32_t mask, std::vector<std::uint32_t> subs)
+void AddAllowed(std::vector<std::uint8_t>& acl, std::uint32_t mask, const std::vector<std::uint32_t>& subs)
 {
     const std::size_t sid = 8 + 4 * subs.size();
     acl.push_back(0);  // ACCESS_ALLOWED_ACE_TYPE
     acl.push_back(kInherited);
     Put16(acl, static_cast<std::uint32_t>(8 + sid));
     Put32(acl, mask);
-    acl.push_back(1);  // SID revision
-    acl.push_back(static_cast<std::uint8_t>(subs.size()));
-    const std::uint8_t ntAuthority[6] = {0, 0, 0, 0, 0, 5};
-    acl.insert(acl.end(), ntAuthority, ntAuthority + 6);
-    for (std::uint32_t sub : subs) Put32(acl, sub);
+    PutSid(acl, subs);
 }
 
 std::string Hex(std::uint32_t value)
@@ -52,6 +58,13 @@ std::string Hex(std::uint32_t value)
 }
 
 } // namespace
+
+std::vector<std::uint8_t> AdministratorsSid()
+{
+    std::vector<std::uint8_t> sid;
+    PutSid(sid, {32, 544});
+    return sid;
+}
 
 std::vector<std::uint8_t> FolderAcl()
 {

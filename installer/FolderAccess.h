@@ -20,6 +20,11 @@ const std::uint8_t kInherited = 0x03;
 // execute; every entry inherited by what the folder holds.
 std::vector<std::uint8_t> FolderAcl();
 
+// BUILTIN\Administrators (S-1-5-32-544) as SID bytes: the folder's owner, so
+// that a user who made the folder beforehand (its owner, who may always
+// change its list) keeps no say over it.
+std::vector<std::uint8_t> AdministratorsSid();
+
 // ACL BYTES read back as "SID:mask:flags" entries ("S-1-5-18:0x1f01ff:0x3"),
 // or "bad" when they are not a well-formed ACL of access-allowed entries.
 std::vector<std::string> DescribeAcl(const std::vector<std::uint8_t>& bytes);

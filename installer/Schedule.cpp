@@ -117,11 +117,13 @@ bool HasJob(const std::string& at, const std::string& exe, std::string& report)
 DWORD SecureFolder(const std::string& folder)
 {
     std::vector<std::uint8_t> acl = folderaccess::FolderAcl();
+    std::vector<std::uint8_t> owner = folderaccess::AdministratorsSid();
     std::vector<char> path(folder.begin(), folder.end());
     path.push_back('\0');
     return SetNamedSecurityInfoA(&path[0], SE_FILE_OBJECT,
-                                 DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, NULL, NULL,
-                                 reinterpret_cast<PACL>(&acl[0]), NULL);
+                                 OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                                     PROTECTED_DACL_SECURITY_INFORMATION,
+                                 &owner[0], NULL, reinterpret_cast<PACL>(&acl[0]), NULL);
 }
 
 } // namespace schedule

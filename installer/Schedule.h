@@ -25,7 +25,8 @@ int RemoveJobs(const std::string& at, const std::string& exe, std::string& repor
 bool HasJob(const std::string& at, const std::string& exe, std::string& report);
 
 // Gives FOLDER the folder access list (FolderAccess.h), no longer inheriting
-// from its parent; its files and folders inherit it. SetNamedSecurityInfoA's
+// from its parent, and Administrators as its owner; its files and folders
+// inherit the list (Windows 2000 passes it on to those already there). SetNamedSecurityInfoA's
 // result.
 DWORD SecureFolder(const std::string& folder);
 

@@ -19,7 +19,9 @@
 //   RemoveSchedule   deferred, on removal: deletes the jobs whose program is
 //                    this installation's quendro.exe.
 //   RestoreSchedule  rollback of RemoveSchedule: adds the stored job again
-//                    when none of ours is listed.
+//                    when none of ours is listed (the one this package
+//                    added; a job changed or added by hand since is not
+//                    known to it).
 #include <windows.h>
 #include <msi.h>
 #include <msiquery.h>
@@ -152,6 +154,13 @@ std::vector<std::string> Fields(const std::string& data)
     return fields;
 }
 
+// at's command line adding the job: WHEN (time, /interactive, days) and the
+// task, one argument of at with its program quoted inside.
+std::string AtCommand(const std::string& at, const std::string& when, const std::string& exe, const std::string& args)
+{
+    return at + " " + when + " \"\\\"" + exe + "\\\" " + args + "\"";
+}
+
 } // namespace
 
 extern "C" UINT __stdcall Prepare(MSIHANDLE install)
@@ -216,12 +225,12 @@ extern "C" UINT __stdcall Prepare(MSIHANDLE install)
             return ERROR_INSTALL_FAILURE;
         }
     }
-    // The task's command is one argument of at, its program quoted inside.
-    const std::string schedule = time + (interactive == "0" ? "" : " /interactive") + " /every:" + days + " \"\\\"" +
-                                 exe + "\\\" " + args + "\"";
-    MsiSetPropertyA(install, "AddSchedule", (at + " " + schedule).c_str());
+    const std::string when = time + (interactive == "0" ? "" : " /interactive") + " /every:" + days;
+    MsiSetPropertyA(install, "AddSchedule", AtCommand(at, when, exe, args).c_str());
     MsiSetPropertyA(install, "UndoAddSchedule", (at + "\t" + exe).c_str());
-    MsiSetPropertyA(install, "QuendroSchedule", schedule.c_str());
+    // Stored without quotes or backslashes: Wine's AppSearch cuts a raw
+    // value at them (measured).
+    MsiSetPropertyA(install, "QuendroSchedule", (when + "\t" + args).c_str());
     return ERROR_SUCCESS;
 }
 
@@ -271,10 +280,10 @@ extern "C" UINT __stdcall UndoAddSchedule(MSIHANDLE install) { return RemoveSche
 extern "C" UINT __stdcall RestoreSchedule(MSIHANDLE install)
 {
     const std::vector<std::string> data = Fields(Property(install, "CustomActionData"));
-    if (data.size() < 3) return ERROR_SUCCESS;
+    if (data.size() < 4) return ERROR_SUCCESS;
     std::string report;
     if (!schedule::HasJob(data[0], data[1], report)) {
-        const long code = schedule::Run(data[0] + " " + data[2], &report);
+        const long code = schedule::Run(AtCommand(data[0], data[2], data[1], data[3]), &report);
         report += "at の終了コード: " + schedule::Number(code);
     }
     Message(install, INSTALLMESSAGE_INFO, "定期実行を戻します:\r\n" + report);

@@ -625,8 +625,16 @@ class WineTest(InstallChecks):
                     f.write(OTHER_JOB)
                 env = {"QUENDRO_AT_RECORD": row.path("at.txt"), "QUENDRO_AT_JOBS": row.path("jobs.txt")}
                 start = time.time()
-                self.assertEqual(row.install("/AT=03:00 " + options, env), 0, "silent install exit code")
+                # Wine's trace of the call that sets the access list (Wine
+                # answers success but keeps its own list: what Windows 2000
+                # does with it is proven natively from the same bytes).
+                self.assertEqual(row.install("/AT=03:00 " + options, dict(env, WINEDEBUG="trace+advapi")), 0,
+                                 "silent install exit code")
                 print("  silent install: %.1f s" % (time.time() - start), flush=True)
+                self.assertRegex(read(row.path("install.err")).decode("ascii", "replace"),
+                                 re.escape("trace:advapi:SetNamedSecurityInfoA %s 1 -2147483643 "
+                                           % debugstr_a(folder.encode("cp932"))) + "[0-9A-F]{8} 00000000 [0-9A-F]{8} 00000000",
+                                 "the folder given an owner and a protected DACL (0x80000005), no group or SACL")
                 self.check_installed(row, folder, rel)
                 jobs = lambda: [l.split("\t")[3] for l in read(row.path("jobs.txt")).decode("utf-8").splitlines()]  # noqa: E731
                 self.assertEqual(jobs(), OTHER_COMMANDS + ['"%s\\quendro.exe" C: /E' % folder])
@@ -799,17 +807,23 @@ class MsiWineTest(InstallChecks):
         actions = row.path("actions.dll")
         with open(actions, "wb") as f:
             subprocess.run(["msiinfo", "extract", OPTS.msi, "Binary.QuendroActions"], check=True, stdout=f)
-        # This version with a step that fails after the schedule was added.
+        # This version with a step that fails after the schedule was added
+        # (FAIL_INSTALL=1), or after the jobs were deleted on removal
+        # (FAIL_REMOVE=1).
         failing = row.path("failing.msi")
-        release.build_msi(failing, rel.version, payload, actions, row.dir, [
-            ["-q", "INSERT INTO `Property` (`Property`, `Value`) VALUES ('FailingExe', 'C:\\windows\\system32\\cmd.exe')"],
-            ["-q", "INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) "
-                   "VALUES ('FailAfterSchedule', 1074, 'FailingExe', '/c exit 1')"],
-            ["-q", "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('FailAfterSchedule', %d)"
-                   % (release.RELEASE_SEQUENCE["AddSchedule"] + 1)]])
+        fail_steps = [["-q", "INSERT INTO `Property` (`Property`, `Value`) "
+                             "VALUES ('FailingExe', 'C:\\windows\\system32\\cmd.exe')"]]
+        for action, condition, after in (("FailAfterSchedule", "FAIL_INSTALL", "AddSchedule"),
+                                         ("FailAfterRemoval", "FAIL_REMOVE", "RemoveSchedule")):
+            fail_steps += [["-q", "INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) "
+                                  "VALUES ('%s', 1074, 'FailingExe', '/c exit 1')" % action],
+                           ["-q", "INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) "
+                                  "VALUES ('%s', '%s', %d)" % (action, condition, release.RELEASE_SEQUENCE[after] + 1)]]
+        release.build_msi(failing, rel.version, payload, actions, row.dir, fail_steps)
         env = self.at_env(row, OTHER_JOB)
         # Windows Installer answers 1603; Wine's msiexec 1627 (measured).
-        self.assertIn(row.msiexec('/i "%s" /qn SCHEDULE_TIME=02:00' % win(failing), "failed", env), (1603, 1627),
+        self.assertIn(row.msiexec('/i "%s" /qn SCHEDULE_TIME=02:00 FAIL_INSTALL=1' % win(failing), "failed", env),
+                      (1603, 1627),
                       row.msi_log("failed"))
         added = '"%s" 02:00 /interactive /every:Su "\\"%s\\quendro.exe\\" C: /E"' % (AT_EXE, DEFAULT_DIR)
         self.assertEqual(read(row.path("at.txt")).decode("utf-8").splitlines(),
@@ -834,6 +848,19 @@ class MsiWineTest(InstallChecks):
         self.assertEqual(row.msiexec('/x "%s" /qn' % win(OPTS.msi), "remove", env), 0, row.msi_log("remove"))
         self.check_uninstalled(row, folder, {}, rel.version)
 
+        # A removal that fails after deleting the job adds it again.
+        self.assertEqual(row.msiexec('/i "%s" /qn SCHEDULE_TIME=04:00' % win(failing), "scheduled", env), 0,
+                         row.msi_log("scheduled"))
+        ours = '"%s\\quendro.exe" C: /E' % DEFAULT_DIR
+        self.assertEqual(self.jobs(row), OTHER_COMMANDS + [ours])
+        self.assertIn(row.msiexec('/x "%s" /qn FAIL_REMOVE=1' % win(failing), "failed-remove", env), (1603, 1627),
+                      row.msi_log("failed-remove"))
+        self.assertRegex(row.msi_log("failed-remove"), r"at \d+ /delete: 0", "the job was deleted first")
+        self.assertEqual(self.jobs(row), OTHER_COMMANDS + [ours], "the deleted job added again")
+        self.assertEqual(row.msiexec('/x "%s" /qn' % win(failing), "remove-failing", env), 0,
+                         row.msi_log("remove-failing"))
+        self.assertEqual(self.jobs(row), OTHER_COMMANDS)
+
     def test_msi_wrong_system(self):
         # Silent: refused, nothing installed. Wine's msiexec neither shows nor
         # logs a launch condition's text at /qn (measured); with a basic UI
@@ -849,6 +876,12 @@ class MsiWineTest(InstallChecks):
         self.assertEqual(rc, 1603)
         self.assertEqual([b["text"] for b in boxes], [release.WRONG_SYSTEM], "quendro.exe's wording in a box")
         self.assertFalse(os.path.exists(host_path(DEFAULT_DIR)), "nothing installed")
+
+
+def debugstr_a(data):
+    """DATA as Wine's debugstr_a writes it in a trace."""
+    escapes = {0x0A: "\\n", 0x0D: "\\r", 0x09: "\\t", 0x22: '\\"', 0x5C: "\\\\"}
+    return '"%s"' % "".join(escapes.get(b, chr(b) if 32 <= b <= 126 else "\\x%02x" % b) for b in data)
 
 
 def split_command_line(line):

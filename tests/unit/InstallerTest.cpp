@@ -80,6 +80,7 @@ TEST(FolderAccess, AdministratorsAndSystemFullUsersReadAndExecuteInherited)
     ASSERT_EQ(acl.size(), 8u + 24 + 20 + 24 + 24);
     EXPECT_EQ(std::vector<std::uint8_t>(acl.begin(), acl.begin() + 8),
               (std::vector<std::uint8_t>{2, 0, static_cast<std::uint8_t>(acl.size()), 0, 4, 0, 0, 0}));
+    EXPECT_EQ(folderaccess::AdministratorsSid(), (std::vector<std::uint8_t>{1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0}));
     std::vector<std::uint8_t> cut(acl.begin(), acl.end() - 4);
     EXPECT_EQ(folderaccess::DescribeAcl(cut), std::vector<std::string>{"bad"});
 }
