@@ -228,8 +228,8 @@ extern "C" UINT __stdcall Prepare(MSIHANDLE install)
     const std::string when = time + (interactive == "0" ? "" : " /interactive") + " /every:" + days;
     MsiSetPropertyA(install, "AddSchedule", AtCommand(at, when, exe, args).c_str());
     MsiSetPropertyA(install, "UndoAddSchedule", (at + "\t" + exe).c_str());
-    // Stored without quotes or backslashes: Wine's AppSearch cuts a raw
-    // value at them (measured).
+    // Stored without quotes or backslashes: Wine's AppSearch gave back
+    // 'T /every:Su "\' of a raw value 'T /every:Su "\"C:\...' (measured).
     MsiSetPropertyA(install, "QuendroSchedule", (when + "\t" + args).c_str());
     return ERROR_SUCCESS;
 }
