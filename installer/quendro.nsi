@@ -455,20 +455,20 @@ FunctionEnd
 ; own scan has already taken them (silent, or the folder, and the command
 ; line cut at /D=, which leaves a quote open).
 Function RefuseOwnSwitchesInArgs
+  ; $R5 = 1 to refuse: an odd number of quotes first.
   ${GetParameters} $R0
   StrCpy $R1 0
-  StrCpy $R2 0
+  StrCpy $R5 0
   ${Do}
     StrCpy $R3 $R0 1 $R1
     ${If} $R3 == ""
       ${ExitDo}
     ${EndIf}
     ${If} $R3 == '"'
-      IntOp $R2 $R2 + 1
+      IntOp $R5 $R5 ^ 1
     ${EndIf}
     IntOp $R1 $R1 + 1
   ${Loop}
-  IntOp $R2 $R2 % 2
   ClearErrors
   ${GetOptions} $R0 "/ARGS=" $R0
   ${If} ${Errors}
@@ -480,12 +480,10 @@ Function RefuseOwnSwitchesInArgs
     StrCpy $R3 $R2 3
     ${If} $R2 S== "/S"
     ${OrIf} $R3 S== "/D="
-      StrCpy $R2 1
-      ${ExitDo}
+      StrCpy $R5 1
     ${EndIf}
-    StrCpy $R2 0
   ${Loop}
-  ${If} $R2 != 0
+  ${If} $R5 != 0
     MessageBox MB_OK|MB_ICONEXCLAMATION '/ARGS="..." の中に /S や /D= は書けません (インストーラ自身のオプションになります)。電源を切るスイッチは /ARGS="C: /s" のように小文字で指定してください。' /SD IDOK
     SetErrorLevel 2
     Quit

@@ -670,6 +670,16 @@ class WineTest(InstallChecks):
                 # Rows install over each other; a refused one has a folder of its own.
                 installed = os.path.exists(host_path(spec["folder"] + "\\quendro.exe"))
                 self.assertEqual(installed, spec.get("installed", True), "files installed")
+        with self.subTest(row="args_with_installer_d_in_the_wizard"):
+            # Not silent, the refusal is a box.
+            row = Row("args_with_installer_d_in_the_wizard")
+            row.watch([IDOK])
+            rc = row.install('/AT=03:00 /ARGS="C: /E /D=C:\\refused\\wizard_d"', silent=False)
+            boxes = row.stop_watching()
+            self.assertEqual(rc, 2, "installer exit code")
+            self.assertEqual(len(boxes), 1, "one box: %r" % boxes)
+            self.assertIn("/S や /D= は書けません", boxes[0]["text"])
+            self.assertFalse(os.path.exists(host_path("C:\\refused\\wizard_d")), "nothing installed")
 
     def test_uninstall_asks(self):
         old_log = e2e.OLD_LOG
