@@ -12,9 +12,12 @@ add_executable(quendro_unit_tests
     tests/unit/MainRunTest.cpp
     tests/unit/FakeConsole.cpp
     tests/unit/URLLabelTest.cpp
+    tests/unit/InstallerTest.cpp
+    installer/AtJobs.cpp
+    installer/FolderAccess.cpp
 )
 target_link_libraries(quendro_unit_tests PRIVATE quendro_core GTest::gtest_main)
-target_include_directories(quendro_unit_tests PRIVATE tests)
+target_include_directories(quendro_unit_tests PRIVATE tests installer)
 gtest_discover_tests(quendro_unit_tests DISCOVERY_TIMEOUT 60)
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/project/CMakeLists.txt)

@@ -38,6 +38,22 @@ std::string Ansi(const std::string& utf8)
     return out;
 }
 
+// TEXT (code page 932) in a column of WIDTH bytes: cut with "..." when longer,
+// a blank always after it.
+std::string Field(std::string text, size_t width)
+{
+    if (text.size() >= width) {
+        size_t keep = 0;
+        while (keep < text.size()) {
+            const size_t next = keep + (IsDBCSLeadByteEx(932, static_cast<BYTE>(text[keep])) ? 2 : 1);
+            if (next > width - 4) break;
+            keep = next;
+        }
+        text = text.substr(0, keep) + "...";
+    }
+    return text + std::string(width - text.size(), ' ');
+}
+
 void Print(const std::string& text)
 {
     DWORD written = 0;
@@ -98,11 +114,14 @@ int main()
             Print("一覧にエントリはありません。\r\n");
             return 0;
         }
-        Print("状態 ID     日付                    時刻          コマンド ライン\r\n"
+        // A Japanese Windows 2000 guide's header; the command starts in its
+        // title's column (byte 37), the days cut to their column as at cuts
+        // a long list.
+        Print("ステータス ID   日付       時刻      コマンド\r\n"
               "-------------------------------------------------------------------------------\r\n");
         for (const Job& job : jobs)
-            Print(Ansi("        " + record::Number(static_cast<unsigned long>(job.id)) + "   毎週 " + job.days +
-                       "      " + job.time + "         " + job.command + "\r\n"));
+            Print(std::string(11, ' ') + Field(record::Number(static_cast<unsigned long>(job.id)), 5) +
+                  Field(Ansi("毎週 " + job.days), 11) + Field(job.time, 10) + Ansi(job.command) + "\r\n");
         return 0;
     }
     if (args.size() == 2 && args[1] == "/delete") {

@@ -1,22 +1,32 @@
 // Custom actions of quendro-V.msi (the Binary table's QuendroActions):
 // Windows Installer 1.1 conditions cannot check the schedule's values as
 // setup.exe does, and an EXE action can neither set properties nor report a
-// message in /qn, so a DLL does it.
+// message in /qn, so a DLL does it. The deferred ones run as LocalSystem at
+// the sequence numbers release.py sets (after the files for the schedule).
 //
-//   Prepare         immediate, after CostFinalize: sets QuendroFolder and
-//                   ARPINSTALLLOCATION (INSTALLDIR without its last
-//                   backslash); on install checks
-//                   SCHEDULE_TIME, SCHEDULE_DAYS and SCHEDULE_ARGS with
-//                   setup.exe's rules (a bad value: an error message and
-//                   1603, before anything is installed) and hands the at
-//                   command line to AddSchedule; on removal hands at's path
-//                   and the installed quendro.exe to RemoveSchedule.
-//   AddSchedule     deferred, as LocalSystem: runs the at command line.
-//   RemoveSchedule  deferred: lists at's jobs and deletes those whose command
-//                   runs this installation's quendro.exe.
+//   Prepare          immediate, after CostFinalize: sets QuendroFolder and
+//                    ARPINSTALLLOCATION (INSTALLDIR without its last
+//                    backslash); on install checks SCHEDULE_TIME,
+//                    SCHEDULE_DAYS, SCHEDULE_ARGS and SCHEDULE_INTERACTIVE
+//                    with setup.exe's rules (a bad value: an error message
+//                    and 1603, before anything is installed) and hands the
+//                    deferred actions their data; QuendroSchedule (at's
+//                    arguments) is stored in the registry for a removal's
+//                    rollback.
+//   SecureFolder     deferred: the folder's access list (Schedule.h).
+//   AddSchedule      deferred: runs the at command line.
+//   UndoAddSchedule  rollback of AddSchedule: deletes this installation's jobs.
+//   RemoveSchedule   deferred, on removal: deletes the jobs whose program is
+//                    this installation's quendro.exe.
+//   RestoreSchedule  rollback of RemoveSchedule: adds the stored job again
+//                    when none of ours is listed (the one this package
+//                    added; a job changed or added by hand since is not
+//                    known to it).
 #include <windows.h>
 #include <msi.h>
 #include <msiquery.h>
+
+#include "Schedule.h"
 
 #include <string>
 #include <vector>
@@ -132,78 +142,23 @@ std::string CheckArgs(std::string& args)
     return std::string();
 }
 
-// Runs COMMAND hidden and waits; its exit code, or -1 if it did not start.
-// OUTPUT, when given, receives what it wrote.
-long Run(const std::string& command, std::string* output)
+} // namespace
+
+namespace {
+
+// "A\tB\tC" -> {A, B, C}: the parts of a deferred action's data.
+std::vector<std::string> Fields(const std::string& data)
 {
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, NULL, TRUE};
-    HANDLE read = NULL, write = NULL;
-    if (!CreatePipe(&read, &write, &inherit, 0)) return -1;
-    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA start = {};
-    start.cb = sizeof start;
-    start.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-    start.wShowWindow = SW_HIDE;
-    start.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    start.hStdOutput = write;
-    start.hStdError = write;
-    PROCESS_INFORMATION process = {};
-    std::vector<char> line(command.begin(), command.end());
-    line.push_back('\0');
-    const BOOL started = CreateProcessA(NULL, &line[0], NULL, NULL, TRUE, CREATE_NO_WINDOW, NULL, NULL, &start,
-                                        &process);
-    CloseHandle(write);
-    if (!started) {
-        CloseHandle(read);
-        return -1;
-    }
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(read, buffer, sizeof buffer, &got, NULL) && got)
-        if (output) output->append(buffer, got);
-    CloseHandle(read);
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    return static_cast<long>(code);
+    std::vector<std::string> fields = Split(data, '\t');
+    if (!data.empty() && data[data.size() - 1] == '\t') fields.push_back(std::string());
+    return fields;
 }
 
-std::string Number(long n)
+// at's command line adding the job: WHEN (time, /interactive, days) and the
+// task, one argument of at with its program quoted inside.
+std::string AtCommand(const std::string& at, const std::string& when, const std::string& exe, const std::string& args)
 {
-    char text[16];
-    wsprintfA(text, "%ld", n);
-    return text;
-}
-
-// ASCII letters folded, lead and trail bytes of code page 932 kept: a trail
-// byte may look like a letter.
-std::string Folded(const std::string& text)
-{
-    std::string out(text);
-    for (size_t i = 0; i < out.size(); ++i) {
-        if (IsDBCSLeadByteEx(932, static_cast<BYTE>(out[i])) && i + 1 < out.size())
-            ++i;
-        else
-            out[i] = Upper(out[i]);
-    }
-    return out;
-}
-
-// Does the listed job LINE run EXE, as its program (quoted or not)?
-bool RunsProgram(const std::string& line, const std::string& exe)
-{
-    const std::string folded = Folded(line), wanted = Folded(exe);
-    for (size_t at = folded.find(wanted); at != std::string::npos; at = folded.find(wanted, at + 1)) {
-        const char before = at == 0 ? ' ' : folded[at - 1];
-        const size_t end = at + wanted.size();
-        const char after = end < folded.size() ? folded[end] : ' ';
-        if ((before == '"' || before == ' ' || before == '\t') &&
-            (after == '"' || after == ' ' || after == '\t' || after == '\r' || after == '\n'))
-            return true;
-    }
-    return false;
+    return at + " " + when + " \"\\\"" + exe + "\\\" " + args + "\"";
 }
 
 } // namespace
@@ -234,13 +189,19 @@ extern "C" UINT __stdcall Prepare(MSIHANDLE install)
                 MsiSetTargetPathA(install, "INSTALLDIR", installed.substr(0, installed.size() - name.size()).c_str());
         }
         MsiSetPropertyA(install, "RemoveSchedule", (at + "\t" + installed).c_str());
+        // The job stored at install (AppSearch), added again if the removal fails.
+        const std::string stored = Property(install, "QUENDRO_SCHEDULE");
+        if (!stored.empty())
+            MsiSetPropertyA(install, "RestoreSchedule", (at + "\t" + installed + "\t" + stored).c_str());
         return ERROR_SUCCESS;
     }
     if (!Property(install, "Installed").empty()) return ERROR_SUCCESS;
+    MsiSetPropertyA(install, "SecureFolder", folder.c_str());
 
     std::string time = Property(install, "SCHEDULE_TIME");
     std::string days = Property(install, "SCHEDULE_DAYS");
     std::string args = Property(install, "SCHEDULE_ARGS");
+    const std::string interactive = Property(install, "SCHEDULE_INTERACTIVE");
     if (time.empty()) {
         if (days.empty() && args.empty()) return ERROR_SUCCESS;
         Message(install, INSTALLMESSAGE_ERROR,
@@ -254,59 +215,77 @@ extern "C" UINT __stdcall Prepare(MSIHANDLE install)
         const char* name;
         std::string error;
     } checks[] = {{"SCHEDULE_TIME", CheckTime(time)}, {"SCHEDULE_DAYS", CheckDays(days)},
-                  {"SCHEDULE_ARGS", CheckArgs(args)}};
+                  {"SCHEDULE_ARGS", CheckArgs(args)},
+                  {"SCHEDULE_INTERACTIVE", interactive.empty() || interactive == "0" || interactive == "1"
+                                               ? std::string()
+                                               : interactive + " は使えません (1 または 0)。"}};
     for (const auto& check : checks) {
         if (!check.error.empty()) {
             Message(install, INSTALLMESSAGE_ERROR, std::string(check.name) + ": " + check.error);
             return ERROR_INSTALL_FAILURE;
         }
     }
-    // The task's command is one argument of at, its program quoted inside.
-    const std::string command = at + " " + time + " /interactive /every:" + days + " \"\\\"" + exe + "\\\" " + args + "\"";
-    MsiSetPropertyA(install, "AddSchedule", command.c_str());
+    const std::string when = time + (interactive == "0" ? "" : " /interactive") + " /every:" + days;
+    MsiSetPropertyA(install, "AddSchedule", AtCommand(at, when, exe, args).c_str());
+    MsiSetPropertyA(install, "UndoAddSchedule", (at + "\t" + exe).c_str());
+    // Stored without quotes or backslashes: Wine's AppSearch gave back
+    // 'T /every:Su "\' of a raw value 'T /every:Su "\"C:\...' (measured).
+    MsiSetPropertyA(install, "QuendroSchedule", (when + "\t" + args).c_str());
     return ERROR_SUCCESS;
+}
+
+extern "C" UINT __stdcall SecureFolder(MSIHANDLE install)
+{
+    const std::string folder = Property(install, "CustomActionData");
+    const DWORD error = schedule::SecureFolder(folder);
+    Message(install, INSTALLMESSAGE_INFO, "アクセス許可を設定します: " + folder + ": " + schedule::Number(static_cast<long>(error)));
+    if (error == ERROR_SUCCESS) return ERROR_SUCCESS;
+    // quendro.exe runs as SYSTEM from there: a folder others can write to is
+    // not installed.
+    Message(install, INSTALLMESSAGE_ERROR,
+            folder + " のアクセス許可を設定できませんでした (エラー " + schedule::Number(static_cast<long>(error)) +
+                ")。NTFS のドライブにインストールしてください。");
+    return ERROR_INSTALL_FAILURE;
 }
 
 extern "C" UINT __stdcall AddSchedule(MSIHANDLE install)
 {
     const std::string command = Property(install, "CustomActionData");
     std::string output;
-    const long code = Run(command, &output);
-    Message(install, INSTALLMESSAGE_INFO, "定期実行を登録します: " + command + "\r\n" + output + "at の終了コード: " + Number(code));
+    const long code = schedule::Run(command, &output);
+    Message(install, INSTALLMESSAGE_INFO,
+            "定期実行を登録します: " + command + "\r\n" + output + "at の終了コード: " + schedule::Number(code));
     // As setup.exe: the files stay, the failure is reported.
     if (code != 0)
         Message(install, INSTALLMESSAGE_WARNING,
-                "定期実行を登録できませんでした (at の終了コード " + Number(code) +
+                "定期実行を登録できませんでした (at の終了コード " + schedule::Number(code) +
                     ")。タスク スケジューラ サービスが動いているか確かめて、あとで「コントロール パネル」の「タスク」から登録してください。");
     return ERROR_SUCCESS;
 }
 
+// The jobs of the exe in the data "at\texe" deleted; never stops the
+// installer (a job left behind is reported in the log).
 extern "C" UINT __stdcall RemoveSchedule(MSIHANDLE install)
 {
-    const std::string data = Property(install, "CustomActionData");
-    const size_t tab = data.find('\t');
-    if (tab == std::string::npos) return ERROR_SUCCESS;
-    const std::string at = data.substr(0, tab), exe = data.substr(tab + 1);
-    std::string listing;
-    const long code = Run(at, &listing);
-    Message(install, INSTALLMESSAGE_INFO, "at の一覧 (終了コード " + Number(code) + "):\r\n" + listing);
-    // A job line: an optional status word, the job's number, its days, time
-    // and command.
-    for (const std::string& raw : Split(listing, '\n')) {
-        if (!RunsProgram(raw, exe)) continue;
-        std::string id;
-        for (const std::string& word : Split(raw, ' ')) {
-            size_t digits = 0;
-            while (digits < word.size() && Digit(word[digits])) ++digits;
-            if (digits && digits == word.size()) {
-                id = word;
-                break;
-            }
-        }
-        if (id.empty()) continue;
-        const long deleted = Run(at + " " + id + " /delete", NULL);
-        Message(install, INSTALLMESSAGE_INFO, "at " + id + " /delete: 終了コード " + Number(deleted));
+    const std::vector<std::string> data = Fields(Property(install, "CustomActionData"));
+    if (data.size() < 2) return ERROR_SUCCESS;
+    std::string report;
+    const int deleted = schedule::RemoveJobs(data[0], data[1], report);
+    Message(install, INSTALLMESSAGE_INFO, report + "削除したジョブ: " + schedule::Number(deleted));
+    return ERROR_SUCCESS;
+}
+
+extern "C" UINT __stdcall UndoAddSchedule(MSIHANDLE install) { return RemoveSchedule(install); }
+
+extern "C" UINT __stdcall RestoreSchedule(MSIHANDLE install)
+{
+    const std::vector<std::string> data = Fields(Property(install, "CustomActionData"));
+    if (data.size() < 4) return ERROR_SUCCESS;
+    std::string report;
+    if (!schedule::HasJob(data[0], data[1], report)) {
+        const long code = schedule::Run(AtCommand(data[0], data[2], data[1], data[3]), &report);
+        report += "at の終了コード: " + schedule::Number(code);
     }
-    // Leaving a job behind does not stop the removal.
+    Message(install, INSTALLMESSAGE_INFO, "定期実行を戻します:\r\n" + report);
     return ERROR_SUCCESS;
 }

@@ -13,9 +13,12 @@
 ; /D=, which NSIS wants last):
 ;   /AT=HH:MM  /EVERY=M,T,W,Th,F,S,Su  /ARGS="C: D: /E /S"  /INTERACTIVE=0|1
 ; (/ARGS="/A /E": every fixed drive of the machine)
-; /AT= turns the scheduled run on. With /S the page is not shown and the
-; values are used as given; invalid ones end the installer with exit code 2
-; before anything is installed.
+; /AT= turns the scheduled run on. The installer itself reads /S and /D= before
+; anything else, even inside quotes, so a command line with them inside
+; /ARGS="..." is refused (exit code 2): quendro.exe's own switches are read
+; without case, so /ARGS="C: /s" gives the scheduled run its /S. With /S the
+; page is not shown and the values are used as given; invalid ones end the
+; installer with exit code 2 before anything is installed.
 
 Unicode true
 SetCompressor /SOLID lzma
@@ -39,6 +42,8 @@ RequestExecutionLevel admin
 !define WRONG_SYSTEM "Windows 2000 以外には対応しておりません。"
 ; A task that could not be added leaves the installed files in place.
 !define EXIT_SCHEDULE_FAILED 3
+; The folder's access list could not be set: the files stay, no task is added.
+!define EXIT_NOT_SECURED 4
 
 Name "Quendro ${VERSION}"
 OutFile "${OUTFILE}"
@@ -70,7 +75,7 @@ Var hDay7
 !define MUI_WELCOMEPAGE_TEXT "Quendro ${VERSION} をコンピュータにインストールします。$\r$\n$\r$\nQuendro は、選んだ固定ドライブを Windows 2000 のディスク デフラグ ツールで順にデフラグします。日本語版 Windows 2000 専用です。$\r$\n$\r$\nインストールには管理者の権限が必要です。$\r$\n$\r$\n$_CLICK"
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_LICENSE "${PAYLOAD}\LICENSE.txt"
-!define MUI_DIRECTORYPAGE_TEXT_TOP "Quendro をインストールするフォルダを選んでください。$\r$\n$\r$\nQuendro は実行のたびに、quendro.exe と同じフォルダのログ ファイル log.txt に書き込みます。定期実行するアカウントが、このフォルダに書き込めるようにしてください。"
+!define MUI_DIRECTORYPAGE_TEXT_TOP "Quendro をインストールするフォルダを選んでください。$\r$\n$\r$\n定期実行の quendro.exe は SYSTEM アカウントで実行されるため、このフォルダには Administrators と SYSTEM だけが書き込めるようにアクセス許可を設定します。"
 !insertmacro MUI_PAGE_DIRECTORY
 Page custom SchedulePage SchedulePageLeave
 !insertmacro MUI_PAGE_INSTFILES
@@ -450,8 +455,48 @@ FunctionEnd
 
 ; --- install -----------------------------------------------------------------
 
+; Refuses a command line whose /ARGS="..." holds /S or /D=: the installer's
+; own scan has already taken them (silent, or the folder, and the command
+; line cut at /D=, which leaves a quote open).
+Function RefuseOwnSwitchesInArgs
+  ; $R5 = 1 to refuse: an odd number of quotes first.
+  ${GetParameters} $R0
+  StrCpy $R1 0
+  StrCpy $R5 0
+  ${Do}
+    StrCpy $R3 $R0 1 $R1
+    ${If} $R3 == ""
+      ${ExitDo}
+    ${EndIf}
+    ${If} $R3 == '"'
+      IntOp $R5 $R5 ^ 1
+    ${EndIf}
+    IntOp $R1 $R1 + 1
+  ${Loop}
+  ClearErrors
+  ${GetOptions} $R0 "/ARGS=" $R0
+  ${If} ${Errors}
+    StrCpy $R0 ""
+  ${EndIf}
+  StrCpy $R1 " "
+  ${DoWhile} $R0 != ""
+    Call SplitFirst
+    StrCpy $R3 $R2 3
+    ${If} $R2 S== "/S"
+    ${OrIf} $R3 S== "/D="
+      StrCpy $R5 1
+    ${EndIf}
+  ${Loop}
+  ${If} $R5 != 0
+    MessageBox MB_OK|MB_ICONEXCLAMATION '/ARGS="..." の中に /S や /D= は書けません (インストーラ自身のオプションになります)。電源を切るスイッチは /ARGS="C: /s" のように小文字で指定してください。' /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+FunctionEnd
+
 Function .onInit
   SetShellVarContext all
+  Call RefuseOwnSwitchesInArgs
   ${IfNot} ${Silent}
     Call RefuseWrongSystem
   ${EndIf}
@@ -518,7 +563,17 @@ Section "Quendro"
   ; The help viewer and Notepad live in the Windows folder on Windows 2000.
   !insertmacro CreateShortcuts
 
-  ${If} $SchedOn == 1
+  ; quendro.exe runs as SYSTEM from here: only administrators and SYSTEM
+  ; may change what is in it (a new folder under a drive root would let
+  ; everyone). A failure installs no task.
+  InitPluginsDir
+  File /oname=$PLUGINSDIR\setuphelp.dll "${HELPER}"
+  System::Call '$PLUGINSDIR\setuphelp.dll::SecureFolder(m "$INSTDIR") i .r0 ? u'
+  DetailPrint "アクセス許可を設定します: $INSTDIR: $0"
+  ${If} $0 != 0
+    MessageBox MB_OK|MB_ICONEXCLAMATION "$INSTDIR のアクセス許可を設定できませんでした (エラー $0)。定期実行は登録しません。NTFS のドライブにインストールしてください。" /SD IDOK
+    SetErrorLevel ${EXIT_NOT_SECURED}
+  ${ElseIf} $SchedOn == 1
     Call AddScheduledRun
   ${EndIf}
 SectionEnd
@@ -532,6 +587,15 @@ FunctionEnd
 Section "Uninstall"
   ; A window that stays after the work only hides the question's answer.
   SetAutoClose true
+  ; This installation's tasks first (the package's code: the task's program
+  ; is this quendro.exe), while the exe still names the folder.
+  InitPluginsDir
+  File /oname=$PLUGINSDIR\setuphelp.dll "${HELPER}"
+  StrCpy $2 '"$SYSDIR\at.exe"'
+  StrCpy $3 "$INSTDIR\quendro.exe"
+  System::Call '$PLUGINSDIR\setuphelp.dll::RemoveJobs(m r2, m r3, m .r1, i ${NSIS_MAX_STRLEN}) i .r0 ? u'
+  DetailPrint "$1"
+  DetailPrint "削除した定期実行: $0"
   ClearErrors
   !insertmacro DeletePayload
   Delete "$INSTDIR\uninst.exe"

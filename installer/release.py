@@ -49,6 +49,23 @@ UPGRADE_CODE = "8E4C2D6A-51B7-4F0E-9C3A-2F6D8B1E7A45"
 # quendro.exe's component: its removal finds the installed exe by it (Wine's
 # msi does not restore INSTALLDIR on removal).
 EXE_COMPONENT = "{D6A1E3F2-7B48-4C0D-9E25-1F8A3C6B4D70}"
+# The package's own actions in InstallExecuteSequence, set after wixl (which
+# places custom actions differently from build to build): the stored folder
+# before the costs are final, the checks right after; on removal the jobs go
+# first (their rollback before them); the folder's access list once the
+# files are in place; the schedule last, once everything else is there. An
+# upgrade removes the older version inside its own transaction (wixl puts
+# RemoveExistingProducts at 1401 or 1502), so that a failure restores it,
+# its jobs too.
+RELEASE_SEQUENCE = {"UseStoredFolder": 990, "Prepare": 1010, "RemoveExistingProducts": 1502,
+                    "RestoreSchedule": 1510, "RemoveSchedule": 1511,
+                    "SecureFolder": 4010, "UndoAddSchedule": 6450, "AddSchedule": 6451}
+# wixl writes Execute="rollback" as an immediate action: a DLL action run as
+# LocalSystem in the script's rollback, its result ignored (1 + 64 + 256 +
+# 1024 + 2048).
+ROLLBACK_ACTIONS = {"RestoreSchedule": 3393, "UndoAddSchedule": 3393}
+SECURE_PROPERTIES = ["WIX_DOWNGRADE_DETECTED", "WIX_UPGRADE_DETECTED", "SCHEDULE_TIME", "SCHEDULE_DAYS",
+                     "SCHEDULE_ARGS", "SCHEDULE_INTERACTIVE", "QUENDRO_FOLDER", "QUENDRO_SCHEDULE"]
 NSIS_PLUGINS = "/usr/share/nsis/Plugins/x86-unicode"
 STUB_DLLS = {"advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll",
              "ole32.dll", "shell32.dll", "user32.dll"}
@@ -218,7 +235,7 @@ def check_installer(setup, objdump, allowlist, work):
     faults = ["setup: " + f for f in pe_faults(objdump, setup, allowed, check_imports)]
     plugins = packed_plugins(setup)
     if not plugins:
-        faults.append("setup: 7-Zip lists no plugins (expected nsDialogs, System, nsExec)")
+        faults.append("setup: 7-Zip lists no plugins (expected nsDialogs, System, nsExec, setuphelp)")
     extract = os.path.join(work, "plugins")
     shutil.rmtree(extract, ignore_errors=True)
     subprocess.run(["7zz", "x", "-y", "-o" + extract, setup, "$PLUGINSDIR/*.dll"], check=True,
@@ -324,7 +341,7 @@ def msi_version(version):
     return ".".join(version_quad(version).split(".")[:3])
 
 
-def build_msi(path, version, payload, actions, work):
+def build_msi(path, version, payload, actions, work, extra_steps=()):
     """Writes the package with wixl, then sets the tables' code page to 932,
     puts the Japanese texts in and the summary's template to Intel;1041."""
     files, fixes = wix_files(os.path.relpath(payload, work))
@@ -347,8 +364,14 @@ def build_msi(path, version, payload, actions, work):
     for table, column, key_column, key, text in fixes:
         text.encode("cp932")
         steps.append(["-q", "UPDATE `%s` SET `%s` = '%s' WHERE `%s` = '%s'" % (table, column, text, key_column, key)])
-    steps.append(["-q", "UPDATE `Property` SET `Value` = '%s;SCHEDULE_TIME;SCHEDULE_DAYS;SCHEDULE_ARGS' "
-                        "WHERE `Property` = 'SecureCustomProperties'" % "WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED"])
+    steps.append(["-q", "UPDATE `Property` SET `Value` = '%s' WHERE `Property` = 'SecureCustomProperties'"
+                  % ";".join(SECURE_PROPERTIES)])
+    for action, kind in sorted(ROLLBACK_ACTIONS.items()):
+        steps.append(["-q", "UPDATE `CustomAction` SET `Type` = %d WHERE `Action` = '%s'" % (kind, action)])
+    for action, number in sorted(RELEASE_SEQUENCE.items()):
+        steps.append(["-q", "UPDATE `InstallExecuteSequence` SET `Sequence` = %d WHERE `Action` = '%s'"
+                      % (number, action)])
+    steps += [list(s) for s in extra_steps]
     steps.append(["-s", "Quendro " + version, "Quendro Project", "Intel;1041", "{%s}" % str(uuid.uuid4()).upper()])
     for step in steps:
         run = subprocess.run(["msibuild", path] + step, capture_output=True, text=True)
@@ -409,12 +432,15 @@ def release(opts):
     write_zip(os.path.join(dist, zip_name), [(n, contents[n]) for n in PAYLOAD], release_time())
 
     setup = os.path.join(dist, setup_name)
+    helper = os.path.join(build, "installer", "setuphelp.dll")
+    if not os.path.isfile(helper):
+        raise ReleaseError("%s missing: the cross build makes setup.exe's helper" % helper)
     with open(os.path.join(work, "files.nsh"), "w", encoding="utf-8") as f:
         f.write(nsis_files())
     with open(os.path.join(work, "makensis.log"), "wb") as log:
         rc = subprocess.call(["makensis", "-V2", "-WX", "-INPUTCHARSET", "UTF8", "-DVERSION=" + version,
                               "-DVERSION_QUAD=" + version_quad(version), "-DPAYLOAD=" + payload,
-                              "-DFILES=" + os.path.join(work, "files.nsh"),
+                              "-DFILES=" + os.path.join(work, "files.nsh"), "-DHELPER=" + helper,
                               "-DOUTFILE=" + setup, os.path.join(HERE, "quendro.nsi")],
                              stdout=log, stderr=subprocess.STDOUT)
     if rc != 0:

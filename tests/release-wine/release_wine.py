@@ -354,9 +354,9 @@ class InstallChecks(unittest.TestCase):
 SCHEDULE_ROWS = [
     dict(name="weekly", options='/AT=8:09 /EVERY=su,m,Th /ARGS="c:  D: /e"', folder=DEFAULT_DIR,
          at='08:09 /interactive /every:M,Th,Su "\\"%s\\quendro.exe\\" c: D: /e"'),
-    dict(name="every_day_not_interactive", options='/AT=23:59 /EVERY=M,T,W,Th,F,S,Su /ARGS="E: C: /S /E" '
+    dict(name="every_day_not_interactive", options='/AT=23:59 /EVERY=M,T,W,Th,F,S,Su /ARGS="E: C: /s /E" '
          '/INTERACTIVE=0 /D=' + JAPANESE_DIR, folder=JAPANESE_DIR,
-         at='23:59 /every:M,T,W,Th,F,S,Su "\\"%s\\quendro.exe\\" E: C: /S /E"'),
+         at='23:59 /every:M,T,W,Th,F,S,Su "\\"%s\\quendro.exe\\" E: C: /s /E"'),
     # Every fixed drive, for machines whose drives differ.
     dict(name="every_fixed_drive", options='/AT=03:00 /ARGS="/a  /E"', folder=DEFAULT_DIR,
          at='03:00 /interactive /every:Su "\\"%s\\quendro.exe\\" /a /E"'),
@@ -379,6 +379,15 @@ SCHEDULE_ROWS = [
                           ("drive_with_backslash", '/AT=03:00 /ARGS="C:\\"'),
                           ("no_drive", '/AT=03:00 /ARGS="/E /S"'), ("slash_ax", '/AT=03:00 /ARGS="/AX /E"'),
                           ("a_slash", '/AT=03:00 /ARGS="A/ /E"')]
+] + [
+    # The installer's own /S and /D= inside /ARGS: refused, wizard or not.
+    dict(name="args_with_installer_s", options='/AT=03:00 /ARGS="C: /S /E" /D=C:\\refused\\args_s', silent=False,
+         folder="C:\\refused\\args_s", at=None, exit=2, installed=False),
+    dict(name="args_with_installer_d", options='/AT=03:00 /ARGS="C: /D=C:\\refused\\args_d"',
+         folder="C:\\refused\\args_d", at=None, exit=2, installed=False),
+    # The form that works: quendro.exe reads its switches without case.
+    dict(name="args_lower_s", options='/AT=03:00 /ARGS="C: /s /e"', folder=DEFAULT_DIR,
+         at='03:00 /interactive /every:Su "\\"%s\\quendro.exe\\" C: /s /e"'),
 ]
 
 # The package's schedule properties -> the at command line recorded (None: at
@@ -394,6 +403,8 @@ MSI_SCHEDULE_ROWS = [
          'INSTALLDIR="%s"' % JAPANESE_DIR, folder=JAPANESE_DIR,
          at='23:59 /interactive /every:M,T,W,Th,F,S,Su "\\"%s\\quendro.exe\\" E: C: /S /E"'),
     dict(name="no_schedule", props="", at=None),
+    dict(name="not_interactive", props="SCHEDULE_TIME=03:00 SCHEDULE_INTERACTIVE=0",
+         at='03:00 /every:Su "\\"%s\\quendro.exe\\" C: /E"'),
 ] + [
     dict(name="refused_" + name, props=props, at=None, refused=refused)
     for name, props, refused in [
@@ -407,10 +418,15 @@ MSI_SCHEDULE_ROWS = [
         ("no_drive", 'SCHEDULE_TIME=03:00 SCHEDULE_ARGS="/E /S"', "SCHEDULE_ARGS: デフラグするドライブを指定"),
         ("slash_ax", 'SCHEDULE_TIME=03:00 SCHEDULE_ARGS="/AX /E"', "SCHEDULE_ARGS: /AX はドライブ"),
         ("days_without_time", "SCHEDULE_DAYS=M", "SCHEDULE_TIME とともに指定してください"),
+        ("interactive_2", "SCHEDULE_TIME=03:00 SCHEDULE_INTERACTIVE=2", "SCHEDULE_INTERACTIVE: 2 は使えません"),
     ]
 ]
-# Another installation's job, which the package's removal must leave.
-OTHER_JOB = '1\tSu\t03:00\t"C:\\Other\\quendro.exe" C: /E\n'
+# Other jobs, which a removal must leave: another installation's, and
+# programs that name this installation's exe in their arguments.
+OTHER_COMMANDS = ['"C:\\Other\\quendro.exe" C: /E',
+                  'cmd.exe /c copy "%s\\quendro.exe" D:\\bak\\' % DEFAULT_DIR,
+                  '"C:\\Tools\\watch.exe" /kill %s\\quendro.exe' % DEFAULT_DIR]
+OTHER_JOB = "".join("%d\tSu\t03:00\t%s\n" % (i, c) for i, c in enumerate(OTHER_COMMANDS, 1))
 
 UNINSTALL_ROWS = [
     dict(name="log_deleted", answer=IDYES, kept=False),
@@ -441,7 +457,8 @@ class HostTest(unittest.TestCase):
             self.assertNotIn("@", text, name + ": no placeholder left")
         readme = files[release.README].decode("cp932")
         for needed in ("Quendro %s" % rel.version, "quendro-%s-setup.exe" % rel.version, DEFAULT_DIR,
-                       "log.txt", "書き込めるように", "Copyright (C) 2026 Quendro Project"):
+                       "log.txt", "Administrators、SYSTEM    フル コントロール", '/ARGS="C: D: /e /s"',
+                       "SCHEDULE_INTERACTIVE=0", "Copyright (C) 2026 Quendro Project"):
             self.assertIn(needed, readme)
         with open(os.path.join(ROOT, "LICENSE"), encoding="ascii") as f:
             self.assertEqual(files[release.LICENSE], f.read().replace("\n", "\r\n").encode("ascii"))
@@ -487,7 +504,7 @@ class HostTest(unittest.TestCase):
                 self.assertEqual([e for e in expected if not any(f.startswith(e) for f in faults)], [],
                                  "faults found: %r" % faults)
                 self.assertEqual(len(faults), len(expected), "faults found: %r" % faults)
-        self.assertEqual(release.packed_plugins(rel.setup), ["System.dll", "nsDialogs.dll", "nsExec.dll"],
+        self.assertEqual(release.packed_plugins(rel.setup), ["System.dll", "nsDialogs.dll", "nsExec.dll", "setuphelp.dll"],
                          "the plugins the installer packs, all checked")
 
 
@@ -547,12 +564,32 @@ class MsiHostTest(unittest.TestCase):
         self.assertEqual(sorted((r[0], r[1], r[2], r[3]) for r in msi_table(path, "CustomAction")),
                          [("AddSchedule", "3073", "QuendroActions", "AddSchedule"),
                           ("Prepare", "2049", "QuendroActions", "Prepare"),
-                          ("RemoveSchedule", "3073", "QuendroActions", "RemoveSchedule")],
-                         "the DLL's entries; deferred ones run as LocalSystem")
+                          ("RemoveSchedule", "3073", "QuendroActions", "RemoveSchedule"),
+                          ("RestoreSchedule", "3393", "QuendroActions", "RestoreSchedule"),
+                          ("SecureFolder", "3073", "QuendroActions", "SecureFolder"),
+                          ("UndoAddSchedule", "3393", "QuendroActions", "UndoAddSchedule"),
+                          ("UseStoredFolder", "2099", "INSTALLDIR", "[QUENDRO_FOLDER]")],
+                         "the DLL's entries; deferred and rollback ones run as LocalSystem")
         sequence = {r[0]: (r[1], int(r[2])) for r in msi_table(path, "InstallExecuteSequence")}
-        self.assertLess(sequence["CostFinalize"][1], sequence["Prepare"][1])
-        self.assertLess(sequence["Prepare"][1], sequence["InstallValidate"][1], "the properties checked first")
-        self.assertEqual((sequence["AddSchedule"][0], sequence["RemoveSchedule"][0]), ("AddSchedule", "RemoveSchedule"))
+        at = {name: number for name, (_, number) in sequence.items()}
+        self.assertLess(at["CostFinalize"], at["Prepare"])
+        self.assertLess(at["Prepare"], at["InstallValidate"], "the properties checked first")
+        self.assertTrue(at["AppSearch"] < at["UseStoredFolder"] < at["CostFinalize"], "the stored folder, in time")
+        self.assertTrue(at["InstallInitialize"] < at["RestoreSchedule"] < at["RemoveSchedule"] < at["RemoveFiles"],
+                        "on removal the jobs go first, their rollback before them")
+        self.assertTrue(at["InstallInitialize"] < at["RemoveExistingProducts"] < at["InstallFiles"],
+                        "an upgrade removes the older one inside its own transaction")
+        self.assertTrue(at["InstallFiles"] < at["SecureFolder"] < at["UndoAddSchedule"] < at["AddSchedule"]
+                        < at["InstallFinalize"], "the schedule after the files, its rollback before it")
+        self.assertEqual(max(n for n in at.values() if n < at["InstallFinalize"]), at["AddSchedule"], "the last step")
+        for name in ("AddSchedule", "UndoAddSchedule", "RemoveSchedule", "RestoreSchedule", "SecureFolder"):
+            self.assertEqual(sequence[name][0], name, "run when Prepare set its data")
+        self.assertTrue({"SCHEDULE_INTERACTIVE", "QUENDRO_FOLDER", "QUENDRO_SCHEDULE"} <=
+                        set(props["SecureCustomProperties"].split(";")))
+        self.assertEqual(props.get("SCHEDULE_INTERACTIVE"), "1")
+        self.assertEqual(sorted(tuple(r) for r in msi_table(path, "RegLocator")),
+                         [("StoredFolder", "2", "SOFTWARE\\Quendro", "InstallDir", "2"),
+                          ("StoredSchedule", "2", "SOFTWARE\\Quendro", "Schedule", "2")])
         names = {r[0]: r[2].split("|")[-1] for r in msi_table(path, "File")}
         self.assertEqual(sorted(names.values()), sorted(release.PAYLOAD), "the files of the zip and setup.exe")
         self.assertEqual(sorted(r[2].split("|")[-1] + ".lnk" for r in msi_table(path, "Shortcut")),
@@ -578,6 +615,9 @@ class MsiHostTest(unittest.TestCase):
         again = os.path.join(work, "again.msi")
         release.build_msi(again, rel.version, os.path.join(work, "payload"), actions, work)
         self.assertEqual(dict(msi_table(again, "Property"))["ProductCode"], "{%s}" % code)
+        for table in ("InstallExecuteSequence", "CustomAction"):
+            self.assertEqual(sorted(msi_table(again, table)), sorted(msi_table(path, table)),
+                             table + " the same in the next build")
 
 
 class WineTest(InstallChecks):
@@ -588,16 +628,30 @@ class WineTest(InstallChecks):
         for folder, options in ((DEFAULT_DIR, ""), (JAPANESE_DIR, "/D=" + JAPANESE_DIR)):
             with self.subTest(folder=folder):
                 row = Row("default" if folder == DEFAULT_DIR else "japanese")
+                with open(row.path("jobs.txt"), "w", encoding="utf-8") as f:
+                    f.write(OTHER_JOB)
+                env = {"QUENDRO_AT_RECORD": row.path("at.txt"), "QUENDRO_AT_JOBS": row.path("jobs.txt")}
                 start = time.time()
-                self.assertEqual(row.install(options), 0, "silent install exit code")
+                # Wine's trace of the call that sets the access list (Wine
+                # answers success but keeps its own list: what Windows 2000
+                # does with it is proven natively from the same bytes).
+                self.assertEqual(row.install("/AT=03:00 " + options, dict(env, WINEDEBUG="trace+advapi")), 0,
+                                 "silent install exit code")
                 print("  silent install: %.1f s" % (time.time() - start), flush=True)
+                self.assertRegex(read(row.path("install.err")).decode("ascii", "replace"),
+                                 re.escape("trace:advapi:SetNamedSecurityInfoA %s 1 -2147483643 "
+                                           % debugstr_a(folder.encode("cp932"))) + "[0-9A-F]{8} 00000000 [0-9A-F]{8} 00000000",
+                                 "the folder given an owner and a protected DACL (0x80000005), no group or SACL")
                 self.check_installed(row, folder, rel)
+                jobs = lambda: [l.split("\t")[3] for l in read(row.path("jobs.txt")).decode("utf-8").splitlines()]  # noqa: E731
+                self.assertEqual(jobs(), OTHER_COMMANDS + ['"%s\\quendro.exe" C: /E' % folder])
 
                 log = self.check_main_job(row, folder)
 
-                self.assertEqual(row.run([folder + "\\uninst.exe", "/S"], "uninstall"), 0, "uninstaller exit code")
+                self.assertEqual(row.run([folder + "\\uninst.exe", "/S"], "uninstall", env), 0, "uninstaller exit code")
                 row.settle()
                 self.check_uninstalled(row, folder, {"log.txt": log})
+                self.assertEqual(jobs(), OTHER_COMMANDS, "the uninstaller removes its own job only")
 
     def test_schedule(self):
         for spec in SCHEDULE_ROWS:
@@ -610,7 +664,7 @@ class WineTest(InstallChecks):
                     self.assertEqual([(p["edits"], p["checked"]) for p in shown], [(spec["edits"], spec["checked"])],
                                      "the scheduled-run page, once, with the preset values")
                 else:
-                    rc = row.install(spec["options"], env)
+                    rc = row.install(spec["options"], env, silent=spec.get("silent", True))
                 self.assertEqual(rc, spec.get("exit", 0), "installer exit code")
                 recorded = read(row.path("at.txt")).decode("utf-8").splitlines()
                 if spec["at"] is None:
@@ -623,6 +677,16 @@ class WineTest(InstallChecks):
                 # Rows install over each other; a refused one has a folder of its own.
                 installed = os.path.exists(host_path(spec["folder"] + "\\quendro.exe"))
                 self.assertEqual(installed, spec.get("installed", True), "files installed")
+        with self.subTest(row="args_with_installer_d_in_the_wizard"):
+            # Not silent, the refusal is a box.
+            row = Row("args_with_installer_d_in_the_wizard")
+            row.watch([IDOK])
+            rc = row.install('/AT=03:00 /ARGS="C: /E /D=C:\\refused\\wizard_d"', silent=False)
+            boxes = row.stop_watching()
+            self.assertEqual(rc, 2, "installer exit code")
+            self.assertEqual(len(boxes), 1, "one box: %r" % boxes)
+            self.assertIn("/S や /D= は書けません", boxes[0]["text"])
+            self.assertFalse(os.path.exists(host_path("C:\\refused\\wizard_d")), "nothing installed")
 
     def test_uninstall_asks(self):
         old_log = e2e.OLD_LOG
@@ -705,7 +769,9 @@ class MsiWineTest(InstallChecks):
         command = '"%s\\quendro.exe" C: /E' % DEFAULT_DIR
         self.assertEqual(read(row.path("at.txt")).decode("utf-8").splitlines(),
                          ['"%s" 03:00 /interactive /every:Su "%s"' % (AT_EXE, command.replace('"', '\\"'))])
-        self.assertEqual(self.jobs(row), ['"C:\\Other\\quendro.exe" C: /E', command])
+        self.assertEqual(self.jobs(row), OTHER_COMMANDS + [command])
+        self.assertIn("アクセス許可を設定します: %s: 0" % DEFAULT_DIR, row.msi_log("install"),
+                      "the folder's access list set (Wine reads back its own default)")
 
         log = self.check_main_job(row, DEFAULT_DIR)
 
@@ -713,9 +779,9 @@ class MsiWineTest(InstallChecks):
         self.assertEqual(row.msiexec('/x "%s" /qn' % msi, "remove", env), 0, row.msi_log("remove"))
         print("  msiexec /x /qn: %.1f s" % (time.time() - start), flush=True)
         self.check_uninstalled(row, DEFAULT_DIR, {"log.txt": log}, rel.version)
-        self.assertEqual(self.jobs(row), ['"C:\\Other\\quendro.exe" C: /E'], "only this installation's job deleted")
+        self.assertEqual(self.jobs(row), OTHER_COMMANDS, "only this installation's job deleted")
         self.assertEqual(read(row.path("at.txt")).decode("utf-8").splitlines()[1:],
-                         ['"%s"' % AT_EXE, '"%s" 2 /delete' % AT_EXE], "listed, then deleted by its ID")
+                         ['"%s"' % AT_EXE, '"%s" 4 /delete' % AT_EXE], "listed, then deleted by its ID")
 
     def test_msi_schedule(self):
         msi = win(OPTS.msi)
@@ -745,7 +811,9 @@ class MsiWineTest(InstallChecks):
                 self.assertFalse(os.path.exists(host_path(folder)), "removed")
 
     def test_msi_upgrade(self):
-        """A package of a lower version, then this one: one product, the later."""
+        """A failed install leaves no job; a package of a lower version in a
+        folder of its own, then this one: one product, the later, in that
+        folder."""
         rel = OPTS.release
         row = Row("upgrade")
         payload = row.path("payload")
@@ -756,19 +824,59 @@ class MsiWineTest(InstallChecks):
         actions = row.path("actions.dll")
         with open(actions, "wb") as f:
             subprocess.run(["msiinfo", "extract", OPTS.msi, "Binary.QuendroActions"], check=True, stdout=f)
+        # This version with a step that fails after the schedule was added
+        # (FAIL_INSTALL=1), or after the jobs were deleted on removal
+        # (FAIL_REMOVE=1).
+        failing = row.path("failing.msi")
+        fail_steps = [["-q", "INSERT INTO `Property` (`Property`, `Value`) "
+                             "VALUES ('FailingExe', 'C:\\windows\\system32\\cmd.exe')"]]
+        for action, condition, after in (("FailAfterSchedule", "FAIL_INSTALL", "AddSchedule"),
+                                         ("FailAfterRemoval", "FAIL_REMOVE", "RemoveSchedule")):
+            fail_steps += [["-q", "INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) "
+                                  "VALUES ('%s', 1074, 'FailingExe', '/c exit 1')" % action],
+                           ["-q", "INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) "
+                                  "VALUES ('%s', '%s', %d)" % (action, condition, release.RELEASE_SEQUENCE[after] + 1)]]
+        release.build_msi(failing, rel.version, payload, actions, row.dir, fail_steps)
+        env = self.at_env(row, OTHER_JOB)
+        # Windows Installer answers 1603; Wine's msiexec 1627 (measured).
+        self.assertIn(row.msiexec('/i "%s" /qn SCHEDULE_TIME=02:00 FAIL_INSTALL=1' % win(failing), "failed", env),
+                      (1603, 1627),
+                      row.msi_log("failed"))
+        added = '"%s" 02:00 /interactive /every:Su "\\"%s\\quendro.exe\\" C: /E"' % (AT_EXE, DEFAULT_DIR)
+        self.assertEqual(read(row.path("at.txt")).decode("utf-8").splitlines(),
+                         [added, '"%s"' % AT_EXE, '"%s" 4 /delete' % AT_EXE], "added, then removed by the rollback")
+        self.assertEqual(self.jobs(row), OTHER_COMMANDS, "no job left by the failed install")
+        self.assertFalse(os.path.exists(host_path(DEFAULT_DIR + "\\quendro.exe")), "nothing installed")
+
+        folder = "C:\\Tools\\Quendro"
         older = row.path("quendro-0.90.msi")
         release.build_msi(older, "0.90", payload, actions, row.dir)
-        env = self.at_env(row)
-        self.assertEqual(row.msiexec('/i "%s" /qn SCHEDULE_TIME=01:00' % win(older), "old", env), 0, row.msi_log("old"))
+        self.assertEqual(row.msiexec('/i "%s" /qn SCHEDULE_TIME=01:00 INSTALLDIR=%s\\' % (win(older), folder), "old", env),
+                         0, row.msi_log("old"))
         rc, values = row.reg_query(uninst_key("0.90"), "DisplayVersion", "reg-old")
         self.assertEqual((rc, values.get("DisplayVersion")), (0, ("REG_SZ", "0.90.0")), "the older one installed")
+        self.assertEqual(len(self.jobs(row)), len(OTHER_COMMANDS) + 1)
         self.assertEqual(row.msiexec('/i "%s" /qn' % win(OPTS.msi), "new", env), 0, row.msi_log("new"))
         rc, values = row.reg_query(uninst_key("0.90"), None, "reg-old-after")
         self.assertNotEqual(rc, 0, "the older entry removed: %r" % values)
-        self.check_installed(row, DEFAULT_DIR, rel, msi=True)
-        self.assertEqual(self.jobs(row), [], "the older installation's job went with it")
+        self.check_installed(row, folder, rel, msi=True)
+        self.assertFalse(os.path.exists(host_path(DEFAULT_DIR)), "not moved to the default folder")
+        self.assertEqual(self.jobs(row), OTHER_COMMANDS, "the older installation's job went with it")
         self.assertEqual(row.msiexec('/x "%s" /qn' % win(OPTS.msi), "remove", env), 0, row.msi_log("remove"))
-        self.check_uninstalled(row, DEFAULT_DIR, {}, rel.version)
+        self.check_uninstalled(row, folder, {}, rel.version)
+
+        # A removal that fails after deleting the job adds it again.
+        self.assertEqual(row.msiexec('/i "%s" /qn SCHEDULE_TIME=04:00' % win(failing), "scheduled", env), 0,
+                         row.msi_log("scheduled"))
+        ours = '"%s\\quendro.exe" C: /E' % DEFAULT_DIR
+        self.assertEqual(self.jobs(row), OTHER_COMMANDS + [ours])
+        self.assertIn(row.msiexec('/x "%s" /qn FAIL_REMOVE=1' % win(failing), "failed-remove", env), (1603, 1627),
+                      row.msi_log("failed-remove"))
+        self.assertRegex(row.msi_log("failed-remove"), r"at \d+ /delete: 0", "the job was deleted first")
+        self.assertEqual(self.jobs(row), OTHER_COMMANDS + [ours], "the deleted job added again")
+        self.assertEqual(row.msiexec('/x "%s" /qn' % win(failing), "remove-failing", env), 0,
+                         row.msi_log("remove-failing"))
+        self.assertEqual(self.jobs(row), OTHER_COMMANDS)
 
     def test_msi_wrong_system(self):
         # Silent: refused, nothing installed. Wine's msiexec neither shows nor
@@ -785,6 +893,12 @@ class MsiWineTest(InstallChecks):
         self.assertEqual(rc, 1603)
         self.assertEqual([b["text"] for b in boxes], [release.WRONG_SYSTEM], "quendro.exe's wording in a box")
         self.assertFalse(os.path.exists(host_path(DEFAULT_DIR)), "nothing installed")
+
+
+def debugstr_a(data):
+    """DATA as Wine's debugstr_a writes it in a trace."""
+    escapes = {0x0A: "\\n", 0x0D: "\\r", 0x09: "\\t", 0x22: '\\"', 0x5C: "\\\\"}
+    return '"%s"' % "".join(escapes.get(b, chr(b) if 32 <= b <= 126 else "\\x%02x" % b) for b in data)
 
 
 def split_command_line(line):
