@@ -11,7 +11,7 @@
 ;
 ; The scheduled-run page can be preset on the command line (options before
 ; /D=, which NSIS wants last):
-;   /AT=HH:MM  /EVERY=M,T,W,Th,F,S,Su  /ARGS="C: D: /E /S"  /INTERACTIVE=0|1
+;   /AT=HH:MM  /EVERY=M,T,W,Th,F,S,Su  /ARGS="C: D: /e /s"  /INTERACTIVE=0|1
 ; (/ARGS="/A /E": every fixed drive of the machine)
 ; /AT= turns the scheduled run on. The installer itself reads /S and /D= before
 ; anything else, even inside quotes, so a command line with them inside
