@@ -8,7 +8,8 @@ static_assert(fa::kNone == INVALID_FILE_ATTRIBUTES && fa::kFolder == FILE_ATTRIB
                   fa::kNormal == FILE_ATTRIBUTE_NORMAL && fa::kReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT,
               "attribute bits");
 static_assert(fo::kRead == GENERIC_READ && fo::kWrite == GENERIC_WRITE &&
-                  fo::kShareRead == FILE_SHARE_READ && fo::kShareAll == (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE) &&
+                  fo::kShareRead == FILE_SHARE_READ &&
+                  fo::kShareAll == (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE) &&
                   fo::kCreateAlways == CREATE_ALWAYS && fo::kOpenExisting == OPEN_EXISTING &&
                   fo::kOpenAlways == OPEN_ALWAYS && fo::kFileNotFound == ERROR_FILE_NOT_FOUND &&
                   fo::kNoMoreFiles == ERROR_NO_MORE_FILES && fo::kFileNameTooLong == ERROR_FILENAME_EXCED_RANGE,

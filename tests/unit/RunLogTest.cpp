@@ -265,35 +265,35 @@ TEST(RunLogSave, RemovesTheTemporaryFilesOfAnInterruptedSave) {
     EXPECT_EQ(files.Content(kPath), "old\r\n");
 }
 
+// Another run's block as it saved it, ending in CR CR LF.
+const std::string kTheirs = std::string(kLogSeparator) + "\r\n[2001/10/28 02:59:00] 実行開始\r\n" +
+                            kLogSeparator + "\r\n\r\r\n";
+
 // Runs that overlap: a save appends its block to what log.txt holds once it
 // has the lock, and clears interrupted saves' files only while holding it.
 TEST(RunLogSave, OverlappingRunsKeepEveryBlock) {
-    const std::string dir = "Z:\\quendro\\", sep = std::string(kLogSeparator) + "\r\n";
-    const std::string theirs = sep + "[2001/10/28 02:59:00] 実行開始\r\n" + sep + "\r\r\n";
+    const std::string dir = "Z:\\quendro\\";
     const std::string create = std::string("create ") + kLogLockName, wait = "wait 120000";
     using V = std::vector<std::string>;
     struct Case {
         const char* name;
         void (*arrange)(FakeFileSystem&);
-        bool cleared;  // the other save's temporary file was removed
+        bool theirsKept;  // another run saved while this one waited
+        bool cleared;     // an interrupted save's temporary file was removed
         V calls;
     };
     const Case cases[] = {
-        {"lock free", [](FakeFileSystem&) {}, true, {create, wait, "release", "close"}},
+        {"lock free", [](FakeFileSystem&) {}, false, true, {create, wait, "release", "close"}},
         {"another run saves while this one waits",
-         [](FakeFileSystem& f) {
-             f.whileWaiting = [](FakeFileSystem& g) {
-                 g.AddFile(kPath, "old\r\n" + std::string(kLogSeparator) + "\r\n[2001/10/28 02:59:00] 実行開始\r\n" +
-                                      kLogSeparator + "\r\n\r\r\n");
-             };
-         },
-         true, {create, wait, "release", "close"}},
-        {"its holder died mid-save", [](FakeFileSystem& f) { f.waitAnswer = wr::kAbandoned; }, true,
+         [](FakeFileSystem& f) { f.whileWaiting = [](FakeFileSystem& g) { g.AddFile(kPath, "old\r\n" + kTheirs); }; },
+         true, true, {create, wait, "release", "close"}},
+        {"its holder died mid-save", [](FakeFileSystem& f) { f.waitAnswer = wr::kAbandoned; }, false, true,
          {create, wait, "release", "close"}},
-        {"a live save holds it past the wait", [](FakeFileSystem& f) { f.waitAnswer = wr::kTimeout; }, false,
+        {"a live save holds it past the wait", [](FakeFileSystem& f) { f.waitAnswer = wr::kTimeout; }, false, false,
          {create, wait, "close"}},
-        {"the wait fails", [](FakeFileSystem& f) { f.waitAnswer = wr::kFailed; }, false, {create, wait, "close"}},
-        {"no mutex to be had", [](FakeFileSystem& f) { f.mutexCreateFails = true; }, false, {create}},
+        {"the wait fails", [](FakeFileSystem& f) { f.waitAnswer = wr::kFailed; }, false, false,
+         {create, wait, "close"}},
+        {"no mutex to be had", [](FakeFileSystem& f) { f.mutexCreateFails = true; }, false, false, {create}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -307,9 +307,9 @@ TEST(RunLogSave, OverlappingRunsKeepEveryBlock) {
         AppendEndOfRun(log);
         c.arrange(files);
         SaveRunBlock(log.Image(), clock, files, kPath);
-        const bool grew = c.name == std::string("another run saves while this one waits");
-        EXPECT_EQ(files.Content(kPath), "old\r\n" + (grew ? theirs.substr(0, theirs.size() - 3) + "\r\n\r\n" : "") +
-                                            log.Image());
+        // Their end-of-run line reads back as two empty lines.
+        const std::string theirs = c.theirsKept ? kTheirs.substr(0, kTheirs.size() - 3) + "\r\n\r\n" : "";
+        EXPECT_EQ(files.Content(kPath), "old\r\n" + theirs + log.Image());
         EXPECT_EQ(files.Has(dir + "qlg7.tmp"), !c.cleared);
         EXPECT_EQ(files.mutexCalls, c.calls);
         EXPECT_EQ(files.OpenHandles(), 0u);
