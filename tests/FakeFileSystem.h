@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -53,6 +54,12 @@ public:
     bool refuseCreate = false;  // every CREATE_ALWAYS fails
     int tempCounter = 0;
     int replaces = 0, inPlaceWrites = 0;
+    // The machine-wide mutex: whether it can be made, what a wait answers,
+    // what other runs do while this one waits, and the calls made on it.
+    bool mutexCreateFails = false;
+    std::uint32_t waitAnswer = wr::kObject0;
+    std::function<void(FakeFileSystem&)> whileWaiting;
+    std::vector<std::string> mutexCalls;  // "create NAME", "wait MS", "release", "close"
 
     FakeFileSystem() { nodes.push_back({"C:", true, 0x10}); }
 
@@ -118,7 +125,7 @@ public:
     std::size_t FileCount() const {
         return std::count_if(nodes.begin(), nodes.end(), [](const Node& n) { return !n.folder; });
     }
-    std::size_t OpenHandles() const { return files_.size() + finds_.size(); }
+    std::size_t OpenHandles() const { return files_.size() + finds_.size() + mutexes_.size(); }
 
     std::size_t FullPathName(const std::string& name, std::string& full) override {
         full.clear();
@@ -265,7 +272,25 @@ public:
         return true;
     }
     bool Flush(FileHandle) override { return true; }
+    FileHandle CreateNamedMutex(const std::string& name) override {
+        mutexCalls.push_back("create " + name);
+        if (mutexCreateFails) return lastError_ = 5, kNoFile;
+        mutexes_.insert(++last_);
+        return last_;
+    }
+    std::uint32_t WaitFor(FileHandle handle, std::uint32_t milliseconds) override {
+        if (!mutexes_.count(handle)) Misuse("wait on no mutex");
+        mutexCalls.push_back("wait " + std::to_string(milliseconds));
+        if (whileWaiting) whileWaiting(*this);
+        return waitAnswer;
+    }
+    bool ReleaseMutex(FileHandle handle) override {
+        if (!mutexes_.count(handle)) Misuse("release of no mutex");
+        mutexCalls.push_back("release");
+        return true;
+    }
     bool Close(FileHandle file) override {
+        if (mutexes_.erase(file) == 1) return mutexCalls.push_back("close"), true;
         if (files_.erase(file) != 1) Misuse("file handle closed twice");
         return true;
     }
@@ -310,6 +335,7 @@ private:
     };
     std::map<FileHandle, OpenFile> files_;
     std::map<FileHandle, std::pair<std::vector<FoundFile>, std::size_t>> finds_;
+    std::set<FileHandle> mutexes_;
     FileHandle last_ = 0;
     std::uint32_t lastError_ = 0;
 

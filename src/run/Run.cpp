@@ -16,20 +16,24 @@ RunEventRecord RunEventRecordFor(RunEventType type) {
 }
 
 void PerformRun(IRunHost& host, const std::string& logPath, const std::function<RunOutcome(TRunLog&)>& drives) {
-    TRunLog log(host.Clock());
-    try {
-        LoadRunLog(log, host.Files(), logPath);
-    } catch (const Exception& error) {
-        host.Events().Report(RunEventType::kError, error.Message());
-        throw;
+    {
+        // Read now so that an unreadable log ends the run before any drive;
+        // the save reads it again, as other runs may save meanwhile.
+        TRunLog history(host.Clock());
+        try {
+            LoadRunLog(history, host.Files(), logPath);
+        } catch (const Exception& error) {
+            host.Events().Report(RunEventType::kError, error.Message());
+            throw;
+        }
     }
-    const std::string::size_type start = log.Image().size();
+    TRunLog log(host.Clock());
     AppendRunHeader(log);
     const RunOutcome outcome = drives(log);
     AppendEndOfRun(log);
-    const std::string block = log.Image().substr(start);
+    const std::string& block = log.Image();
     try {
-        SaveRunLog(log, host.Files(), logPath);
+        SaveRunBlock(block, host.Clock(), host.Files(), logPath);
         if (outcome.powerOff) {
             TExitWin exitWin(nullptr, host.ShutdownApi());
             exitWin.PowerOff();

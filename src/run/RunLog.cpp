@@ -10,6 +10,9 @@
 #include "system/Text.h"
 
 const char* const kLogSeparator = "=================================";
+// "Global\\" reaches across Terminal Services sessions (the scheduled run's
+// and an administrator's); Windows 2000 without them ignores the prefix.
+const char* const kLogLockName = "Global\\Quendro.log.txt";
 
 namespace {
 
@@ -37,10 +40,11 @@ const std::size_t kAppendRoom = 64 * 1024;
 bool FileExists(IFileSystem& files, const std::string& path) { return IsFileAttributes(files.Attributes(path)); }
 
 // Creates the file if needed, writes the bytes from its start, cuts it to
-// their length and flushes it to disk. Open sharing lets other readers be.
-bool WriteWhole(IFileSystem& files, const std::string& path, const std::string& bytes) {
+// their length and flushes it to disk.
+bool WriteWhole(IFileSystem& files, const std::string& path, const std::string& bytes,
+                std::uint32_t share) {
     if (bytes.size() > std::numeric_limits<std::uint32_t>::max()) return false;
-    ScopedSeamFile file(files.Open(path, fo::kWrite, fo::kShareAll, fo::kOpenAlways), {&files});
+    ScopedSeamFile file(files.Open(path, fo::kWrite, share, fo::kOpenAlways), {&files});
     if (!file.IsValid()) return false;
     std::uint32_t done = 0;
     const auto size = static_cast<std::uint32_t>(bytes.size());
@@ -65,6 +69,50 @@ bool ListFiles(IFileSystem& files, const std::string& folder, const std::string&
     } while (files.FindNext(find.Get(), found));
     return files.LastError() == fo::kNoMoreFiles;
 }
+
+// A save killed midway leaves its temporary file behind; nothing else would
+// ever remove it.
+void RemoveInterruptedSaves(IFileSystem& files, const std::string& folder) {
+    std::vector<std::string> stale;
+    if (ListFiles(files, folder, "qlg*.tmp", stale))
+        for (const std::string& name : stale)
+            if (IsSaveTempName(name)) files.Delete(folder + name);
+}
+
+// The first free name for a recovered copy: an earlier one may hold runs
+// that log.txt has not, so it is never replaced. Empty when all are taken.
+std::string FreeRecoveredName(IFileSystem& files, const std::string& folder) {
+    std::string name = folder + "log-recovered.txt";
+    for (int n = 2; files.Attributes(name) != fa::kNone; ++n) {
+        if (n > 9999) return std::string();
+        name = folder + "log-recovered-" + std::to_string(n) + ".txt";
+    }
+    return name;
+}
+
+// Holds the machine-wide save lock, when it can be had, for its lifetime.
+class SaveLock {
+public:
+    explicit SaveLock(IFileSystem& files) : files_(files), mutex_(files.CreateNamedMutex(kLogLockName), {&files}) {
+        if (!mutex_.IsValid()) return;
+        // A holder that died mid-save hands it over as abandoned: ours then.
+        // The wait is bounded: a run hung in its save, or another program
+        // holding the name, must not keep an unattended run from saving.
+        const std::uint32_t got = files.WaitFor(mutex_.Get(), kLogLockWaitMs);
+        held_ = got == wr::kObject0 || got == wr::kAbandoned;
+    }
+    ~SaveLock() {
+        if (held_) files_.ReleaseMutex(mutex_.Get());
+    }
+    SaveLock(const SaveLock&) = delete;
+    SaveLock& operator=(const SaveLock&) = delete;
+    bool Held() const { return held_; }
+
+private:
+    IFileSystem& files_;
+    ScopedSeamFile mutex_;
+    bool held_ = false;
+};
 
 }  // namespace
 
@@ -238,20 +286,13 @@ void LoadRunLog(TRunLog& log, IFileSystem& files, const std::string& path) {
 
 void SaveRunLog(const TRunLog& log, IFileSystem& files, const std::string& path) {
     const std::string& image = log.Image();
-
-    // A save killed midway leaves its temporary file behind; nothing else
-    // would ever remove it.
     const std::string folder = FolderOf(path);
-    std::vector<std::string> stale;
-    if (ListFiles(files, folder, "qlg*.tmp", stale))
-        for (const std::string& name : stale)
-            if (IsSaveTempName(name)) files.Delete(folder + name);
 
     // The new image goes to a temporary file first, so a crash midway leaves
-    // the old log.txt whole.
+    // the old log.txt whole. While it is written, no other run can delete it.
     std::string temp;
     const bool haveTemp = files.TempFileName(folder, "qlg", temp);
-    const bool tempWhole = haveTemp && WriteWhole(files, temp, image);
+    const bool tempWhole = haveTemp && WriteWhole(files, temp, image, fo::kShareRead);
     if (tempWhole && files.MoveReplace(temp, path)) return;
 
     // The replace is refused while another program holds log.txt open; an
@@ -261,13 +302,13 @@ void SaveRunLog(const TRunLog& log, IFileSystem& files, const std::string& path)
     const bool canRestore = !existed || ReadWholeFile(files, path, old);
     bool keepTemp = false;
     if (canRestore) {
-        if (WriteWhole(files, path, image)) {
+        if (WriteWhole(files, path, image, fo::kShareAll)) {
             if (haveTemp) files.Delete(temp);
             return;
         }
         std::string now;
         bool intact = existed ? ReadWholeFile(files, path, now) && now == old : !FileExists(files, path);
-        if (!intact) intact = existed ? WriteWhole(files, path, old) : files.Delete(path);
+        if (!intact) intact = existed ? WriteWhole(files, path, old, fo::kShareAll) : files.Delete(path);
         // If the old file could not be put back, the temporary file holds the
         // only whole copy of the history: leave it.
         keepTemp = !intact && tempWhole;
@@ -275,6 +316,25 @@ void SaveRunLog(const TRunLog& log, IFileSystem& files, const std::string& path)
     if (haveTemp && !keepTemp) files.Delete(temp);
     // Out of the temporary name pattern, so that the next run's clean-up of
     // interrupted saves does not take it.
-    if (keepTemp) files.MoveReplace(temp, folder + "log-recovered.txt");
+    if (keepTemp) {
+        const std::string recovered = FreeRecoveredName(files, folder);
+        if (!recovered.empty()) files.MoveReplace(temp, recovered);
+    }
     throw EFileCreateError(ReplacePlaceholder("ファイル %s を作成できません", path));
+}
+
+void SaveRunBlock(const std::string& block, ILogClock& clock, IFileSystem& files, const std::string& path) {
+    const SaveLock lock(files);
+    // Every save writes its temporary file under the lock, so one found
+    // under it belongs to no live save.
+    if (lock.Held()) RemoveInterruptedSaves(files, FolderOf(path));
+    // Other runs may have saved since this one loaded the file.
+    TRunLog now(clock);
+    try {
+        LoadRunLog(now, files, path);
+    } catch (const EFileOpenError&) {
+        throw EFileCreateError(ReplacePlaceholder("ファイル %s を作成できません", path));
+    }
+    now.AddImage(block);
+    SaveRunLog(now, files, path);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The run log: the lines of log.txt held in memory for one run, and the rules
 // by which it is loaded, extended and saved. Lines are code page 932 bytes.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ public:
     }
     // Appends the lines of file bytes (see ParseLogText).
     void AddText(std::string bytes);
+    // Appends lines already in file form, each followed by CR LF, unchanged.
+    void AddImage(const std::string& image) { image_ += image; }
     std::vector<std::string> Lines() const;
     const std::string& Image() const { return image_; }
     ILogClock& Clock() const { return clock_; }
@@ -57,7 +60,22 @@ std::string LogPathFor(const std::string& exePath);
 
 // Loads the file into the log when it exists; EFileOpenError when it cannot be read.
 void LoadRunLog(TRunLog& log, IFileSystem& files, const std::string& path);
-// Saves without ever losing the old file; EFileCreateError when it cannot be written.
+// Saves without ever losing the old file; EFileCreateError when it cannot be
+// written. A copy that could be saved nowhere else is kept under a new
+// "log-recovered*.txt" name.
 void SaveRunLog(const TRunLog& log, IFileSystem& files, const std::string& path);
+
+// The machine-wide lock that puts the saves of all runs one after another,
+// whatever session or account they run in, and how long a save waits for it.
+extern const char* const kLogLockName;
+constexpr std::uint32_t kLogLockWaitMs = 120000;
+
+// Appends one run's block (lines in file form) to log.txt as it is now:
+// under the lock, reads the file again by the loading rules, appends the
+// block and saves, and removes the temporary files of interrupted saves.
+// Without the lock (not to be had, or not within the wait) it saves all
+// the same but leaves every temporary file. EFileCreateError when log.txt
+// cannot be read or written then.
+void SaveRunBlock(const std::string& block, ILogClock& clock, IFileSystem& files, const std::string& path);
 // Reads the whole file; other programs may keep it open for reading and writing.
 bool ReadWholeFile(IFileSystem& files, const std::string& path, std::string& bytes);

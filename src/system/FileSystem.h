@@ -31,6 +31,7 @@ namespace fo {
 constexpr std::uint32_t kRead = 0x80000000;
 constexpr std::uint32_t kWrite = 0x40000000;
 constexpr std::uint32_t kShareNone = 0;
+constexpr std::uint32_t kShareRead = 0x01;
 constexpr std::uint32_t kShareAll = 0x07;
 constexpr std::uint32_t kCreateAlways = 2;
 constexpr std::uint32_t kOpenExisting = 3;
@@ -41,6 +42,14 @@ constexpr std::uint32_t kNoMoreFiles = 18;
 // size it would need.
 constexpr std::uint32_t kFileNameTooLong = 206;
 }  // namespace fo
+
+// WaitForSingleObject's answers.
+namespace wr {
+constexpr std::uint32_t kObject0 = 0;
+constexpr std::uint32_t kAbandoned = 0x80;  // the owner ended holding it: now ours
+constexpr std::uint32_t kTimeout = 0x102;
+constexpr std::uint32_t kFailed = 0xFFFFFFFF;
+}  // namespace wr
 
 // Full paths fit in 260 bytes (259 characters and the zero).
 constexpr std::size_t kMaxFullPath = 260;
@@ -90,6 +99,12 @@ public:
     virtual bool Delete(const std::string& path) = 0;
     // GetTempFileNameA: creates an empty file with a unique name in the folder.
     virtual bool TempFileName(const std::string& folder, const char* prefix, std::string& name) = 0;
+    // CreateMutexA, not owned, under a name every session shares, open to
+    // Administrators and SYSTEM only: kNoFile on failure. Close() closes it.
+    virtual FileHandle CreateNamedMutex(const std::string& name) = 0;
+    // WaitForSingleObject: one of the wr:: answers.
+    virtual std::uint32_t WaitFor(FileHandle handle, std::uint32_t milliseconds) = 0;
+    virtual bool ReleaseMutex(FileHandle mutex) = 0;
     // GetLastError after the last failed call.
     virtual std::uint32_t LastError() = 0;
 };

@@ -110,6 +110,10 @@ public:
         name = pattern;
         return true;
     }
+    // The build machine's tools run one at a time: no machine-wide lock.
+    FileHandle CreateNamedMutex(const std::string&) override { return lastError_ = ENOSYS, kNoFile; }
+    std::uint32_t WaitFor(FileHandle, std::uint32_t) override { return wr::kFailed; }
+    bool ReleaseMutex(FileHandle) override { return false; }
     std::uint32_t LastError() override { return lastError_; }
 
 private:

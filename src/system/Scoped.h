@@ -81,6 +81,14 @@ struct GdiObjectCloser {
 // A font the program created.
 using ScopedFont = Scoped<GdiObjectCloser<HFONT>>;
 
+struct SidCloser {
+    using Handle = PSID;
+    static Handle Invalid() { return nullptr; }
+    bool operator()(Handle h) const { return ::FreeSid(h) == nullptr; }
+};
+// AllocateAndInitializeSid's SID.
+using ScopedSid = Scoped<SidCloser>;
+
 // An object selected into a device context until the end of the scope;
 // nothing is selected for a null object.
 class ScopedSelectObject {

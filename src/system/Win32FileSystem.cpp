@@ -8,11 +8,15 @@ static_assert(fa::kNone == INVALID_FILE_ATTRIBUTES && fa::kFolder == FILE_ATTRIB
                   fa::kNormal == FILE_ATTRIBUTE_NORMAL && fa::kReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT,
               "attribute bits");
 static_assert(fo::kRead == GENERIC_READ && fo::kWrite == GENERIC_WRITE &&
+                  fo::kShareRead == FILE_SHARE_READ &&
                   fo::kShareAll == (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE) &&
                   fo::kCreateAlways == CREATE_ALWAYS && fo::kOpenExisting == OPEN_EXISTING &&
                   fo::kOpenAlways == OPEN_ALWAYS && fo::kFileNotFound == ERROR_FILE_NOT_FOUND &&
                   fo::kNoMoreFiles == ERROR_NO_MORE_FILES && fo::kFileNameTooLong == ERROR_FILENAME_EXCED_RANGE,
               "CreateFileA values and errors");
+static_assert(wr::kObject0 == WAIT_OBJECT_0 && wr::kAbandoned == WAIT_ABANDONED &&
+                  wr::kTimeout == WAIT_TIMEOUT && wr::kFailed == WAIT_FAILED,
+              "wait answers");
 static_assert(sizeof(FileHandle) == sizeof(HANDLE), "handles fit");
 
 namespace {
@@ -118,6 +122,48 @@ bool Win32FileSystem::TempFileName(const std::string& folder, const char* prefix
     name = buffer;
     return true;
 }
+
+namespace {
+
+bool WellKnownSid(DWORD first, DWORD second, BYTE count, ScopedSid& sid) {
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID made = nullptr;
+    if (!::AllocateAndInitializeSid(&nt, count, first, second, 0, 0, 0, 0, 0, 0, &made)) return false;
+    sid.Reset(made);
+    return true;
+}
+
+}  // namespace
+
+FileHandle Win32FileSystem::CreateNamedMutex(const std::string& name) {
+    // A LocalSystem process's default list gives Administrators no right to
+    // take the mutex, so a window run by an administrator could not share
+    // the lock with the scheduled run: give both full access explicitly.
+    ScopedSid admins, system;
+    if (!WellKnownSid(SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 2, admins) ||
+        !WellKnownSid(SECURITY_LOCAL_SYSTEM_RID, 0, 1, system))
+        return kNoFile;
+    alignas(DWORD) BYTE aclBytes[256];
+    PACL acl = reinterpret_cast<PACL>(aclBytes);
+    SECURITY_DESCRIPTOR sd;
+    if (sizeof(ACL) + 2 * sizeof(ACCESS_ALLOWED_ACE) + ::GetLengthSid(admins.Get()) +
+                ::GetLengthSid(system.Get()) > sizeof aclBytes ||
+        !::InitializeAcl(acl, sizeof aclBytes, ACL_REVISION) ||
+        !::AddAccessAllowedAce(acl, ACL_REVISION, MUTEX_ALL_ACCESS, admins.Get()) ||
+        !::AddAccessAllowedAce(acl, ACL_REVISION, MUTEX_ALL_ACCESS, system.Get()) ||
+        !::InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION) ||
+        !::SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE))
+        return kNoFile;
+    SECURITY_ATTRIBUTES sa = {sizeof sa, &sd, FALSE};
+    const HANDLE mutex = ::CreateMutexA(&sa, FALSE, name.c_str());
+    return mutex ? FromHandle(mutex) : kNoFile;
+}
+
+std::uint32_t Win32FileSystem::WaitFor(FileHandle handle, std::uint32_t milliseconds) {
+    return ::WaitForSingleObject(ToHandle(handle), milliseconds);
+}
+
+bool Win32FileSystem::ReleaseMutex(FileHandle mutex) { return ::ReleaseMutex(ToHandle(mutex)) != FALSE; }
 
 std::uint32_t Win32FileSystem::LastError() { return ::GetLastError(); }
 

@@ -23,5 +23,8 @@ public:
     bool MoveReplace(const std::string& from, const std::string& to) override;
     bool Delete(const std::string& path) override;
     bool TempFileName(const std::string& folder, const char* prefix, std::string& name) override;
+    FileHandle CreateNamedMutex(const std::string& name) override;
+    std::uint32_t WaitFor(FileHandle handle, std::uint32_t milliseconds) override;
+    bool ReleaseMutex(FileHandle mutex) override;
     std::uint32_t LastError() override;
 };

@@ -607,6 +607,97 @@ class GroupTest(unittest.TestCase):
         self.assertGreaterEqual(query_time, case.t0, "the shutdown came after the run began")
 
 
+def resaved(data):
+    """log.txt as the next save writes it back: the newest end-of-run line
+    becomes two empty lines."""
+    return data[:-3] + b"\r\n\r\n" if data.endswith(b"\r\r\n") else data
+
+
+class OverlapTest(unittest.TestCase):
+    """Two real quendro.exe at once: every run's block reaches log.txt whole,
+    in the order of the saves, and no temporary file stays."""
+    opts = None
+
+    def setUp(self):
+        self.wine = Wine(self.opts)
+
+    def case(self, name, row):
+        case = Case(self.wine, "overlap", dict(row, name=name))
+        case.prepare()
+        case.start_helper("watch", ["watch", case.boxes_file, case.path("watch.stop")],
+                          case.boxes_file, '"ready"')
+        return case
+
+    def quendro(self, case, tag, args):
+        return self.wine.start(os.path.join(case.app, "quendro.exe"), args, case.path(tag), case.env)
+
+    def check_folder(self, case):
+        self.assertEqual(sorted(os.listdir(case.app)), ["log.txt", "quendro.exe"],
+                         "no temporary file beside log.txt")
+        boxes = [json.loads(l) for l in read(case.boxes_file, "r").splitlines() if l.strip()]
+        self.assertEqual([b for b in boxes if b.get("event") == "box"], [], "message boxes")
+
+    def test_busy_console_run_keeps_its_block(self):
+        """A run that finds the console busy saves while the first one goes on."""
+        # The second run starts, under emulation slower, while the first defragments.
+        case = self.case("busy_console", {"console": {"C:": "normal run=%d" % (12000 * winetest.factor())}})
+        try:
+            first = self.quendro(case, "first", ["C:"])
+            self.assertTrue(wait_for(lambda: "window shown" in read(case.record, "r"), 60),
+                            "the first run's console did not open")
+            second = self.quendro(case, "second", ["C:"])
+            second_exit = Wine.finish(second, 60)
+            second_log = read(case.log)
+            first_exit = Wine.finish(first, 120)
+        finally:
+            case.cleanup()
+        self.assertEqual((first_exit, second_exit), (0, 0), "exit codes")
+        busy = block(["C:" + RUNNING, "C:" + FAILED, ABORT])
+        done = block(["C:" + STARTED, "C:" + COMPLETED])
+        self.assertEqual(mask(second_log), busy, "the second run saved first")
+        got = mask(read(case.log))
+        heads = got.count(NEW_BLOCK_HEAD)
+        print("  busy_console: %d block(s) of 2 in log.txt" % heads, flush=True)
+        self.assertEqual(got.decode("cp932", "replace"), (resaved(busy) + done).decode("cp932"))
+        self.check_folder(case)
+
+    def test_simultaneous_saves_of_a_large_log(self):
+        """Rounds of two runs saving a 32 MiB log.txt at the same time."""
+        line = "[2001/10/28 03:00:02] C:\u3000デフラグを開始しました。\r\n".encode("cp932")
+        old = resaved(OLD_LOG) * 2 + line * (32 * 1024 * 1024 // len(line))
+        case = self.case("large_log", {"old_log": old})
+        rows = {"G:": block(["G:" + NO_DRIVE, CONTINUE]), "F:": block(["F:" + NO_DRIVE, CONTINUE])}
+        rounds = []  # per round: exit codes, blocks lost, earlier lines kept, files beside the exe
+        begun = time.time()
+        try:
+            before = old
+            for r in range(4):
+                start = time.time()
+                procs = [self.quendro(case, "round%d-%s" % (r, d[0]), ["/e", d]) for d in rows]
+                exits = [Wine.finish(p, 300) for p in procs]
+                took = time.time() - start
+                now = read(case.log)
+                kept = resaved(before)
+                tail = mask(now[len(kept):])
+                whole = tail in (resaved(rows["G:"]) + rows["F:"], resaved(rows["F:"]) + rows["G:"])
+                lost = sum(1 for b in rows.values() if resaved(b) not in tail and b not in tail)
+                rounds.append((exits, lost, now[:len(kept)] == kept, whole, sorted(os.listdir(case.app)), took))
+                print("  large_log round %d: %.1f s, exits %s, %d block(s) of 2 lost, files %s" % (
+                    r, took, exits, lost, rounds[-1][4]), flush=True)
+                before = now
+        finally:
+            case.cleanup()
+        print("  large_log: %.1f s in all" % (time.time() - begun), flush=True)
+        for r, (exits, lost, kept, whole, names, _) in enumerate(rounds):
+            with self.subTest(round=r):
+                self.assertEqual(exits, [0, 0], "exit codes")
+                self.assertTrue(kept, "earlier lines kept byte for byte")
+                self.assertEqual(lost, 0, "blocks lost")
+                self.assertTrue(whole, "both blocks, whole, one after the other")
+                self.assertEqual(names, ["log.txt", "quendro.exe"], "no temporary file left")
+        self.check_folder(case)
+
+
 class PrefixTest(unittest.TestCase):
     opts = None
 
@@ -700,9 +791,10 @@ def cmd_group(opts):
 
 
 def cmd_inside(opts):
-    if opts.name == "prefix":
-        PrefixTest.opts = opts
-        suite = unittest.defaultTestLoader.loadTestsFromTestCase(PrefixTest)
+    if opts.name in ("prefix", "overlap"):
+        test = PrefixTest if opts.name == "prefix" else OverlapTest
+        test.opts = opts
+        suite = unittest.defaultTestLoader.loadTestsFromTestCase(test)
     else:
         GroupTest.opts = opts
         GroupTest.group = opts.name
@@ -731,7 +823,7 @@ def main():
         return 1
     if opts.command == "template":
         return cmd_template(opts)
-    if opts.name not in GROUPS and opts.name != "prefix":
+    if opts.name not in GROUPS and opts.name not in ("prefix", "overlap"):
         parser.error("unknown group %r" % opts.name)
     if opts.command == "group":
         return cmd_group(opts)

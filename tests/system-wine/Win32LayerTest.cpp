@@ -97,6 +97,41 @@ void WindowsAndPump() {
 // Wine answers these by catching the access violation in its own fault
 // handler, which must tell it from other faults by the trap number the
 // processor (or an emulator) reports.
+// Another thread tries to take the mutex at once and ends, holding it when
+// it got it: the wait's answer.
+DWORD WINAPI TryTake(void* mutex) { return ::WaitForSingleObject(mutex, 0); }
+
+DWORD TakeOnThread(FileHandle mutex) {
+    DWORD result = WAIT_FAILED;
+    const HANDLE thread = ::CreateThread(nullptr, 0, TryTake, reinterpret_cast<void*>(mutex), 0, nullptr);
+    if (thread && ::WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0) ::GetExitCodeThread(thread, &result);
+    if (thread) ::CloseHandle(thread);
+    return result;
+}
+
+// The log save's lock: one object for every opener of the name, handed over
+// as abandoned when its owner ends holding it; and a save's temporary file
+// cannot be deleted while it is being written.
+void SaveLockAndTemporaryFile(const std::string& folder) {
+    Win32FileSystem fs;
+    const std::string name = "Global\\quendro-layer-" + std::to_string(::GetCurrentProcessId());
+    const FileHandle first = fs.CreateNamedMutex(name);
+    const FileHandle second = fs.CreateNamedMutex(name);
+    CHECK(first != kNoFile && second != kNoFile && ::GetLastError() == ERROR_ALREADY_EXISTS);
+    CHECK(TakeOnThread(first) == WAIT_OBJECT_0);
+    CHECK(fs.WaitFor(second, 5000) == wr::kAbandoned);
+    CHECK(TakeOnThread(first) == WAIT_TIMEOUT);
+    CHECK(fs.ReleaseMutex(second) && TakeOnThread(first) == WAIT_OBJECT_0);
+    CHECK(fs.Close(first) && fs.Close(second));
+
+    CHECK(::CreateDirectoryA(folder.c_str(), nullptr));
+    std::string temp;
+    CHECK(fs.TempFileName(folder + "\\", "qlg", temp));
+    const FileHandle writing = fs.Open(temp, fo::kWrite, fo::kShareRead, fo::kOpenAlways);
+    CHECK(writing != kNoFile && !fs.Delete(temp) && fs.Close(writing) && fs.Delete(temp));
+    CHECK(::RemoveDirectoryA(folder.c_str()));
+}
+
 void GuardedReads() {
     CHECK(::IsBadReadPtr(reinterpret_cast<const void*>(16), 4));
     CHECK(::IsBadWritePtr(reinterpret_cast<void*>(16), 4));
@@ -113,6 +148,7 @@ int main() {
     Fonts();
     WindowsAndPump();
     GuardedReads();
+    SaveLockAndTemporaryFile(std::string(temp) + "quendro-lock-" + std::to_string(::GetCurrentProcessId()));
     std::printf("%s\n", failures ? "FAILED" : "ok");
     return failures ? 1 : 0;
 }

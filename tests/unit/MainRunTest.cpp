@@ -199,6 +199,20 @@ TEST_F(MainRun, ErrorsLeaveTheRunWithTheButtonEnabledAgain) {
     }
 }
 
+// A scheduled run that found the console busy saved while this run went on:
+// this run's save keeps that block and appends its own after it.
+TEST_F(MainRun, ABlockSavedDuringTheRunIsKept) {
+    FakeWindow w;
+    w.drives = {{"C: (DATA)", true, true}};
+    w.files.AddFile(kPath, "earlier\r\n");
+    w.whileDefragmenting = [&](char) { w.files.AddFile(kPath, "earlier\r\nscheduled run\r\n\r\r\n"); };
+    RunCheckedDrives(w, w, kPath);
+    const std::string saved = w.files.Content(kPath);
+    const std::string before = "earlier\r\nscheduled run\r\n\r\n\r\n";
+    EXPECT_EQ(saved.substr(0, before.size() + 33), before + kLogSeparator);
+    EXPECT_NE(saved.find("C:　ok\r\n\r\r\n"), std::string::npos);
+}
+
 class FakeDrives : public IDriveInfo {
 public:
     std::map<char, std::pair<unsigned, std::string>> drives;

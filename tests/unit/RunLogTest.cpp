@@ -253,9 +253,7 @@ TEST(RunLogSave, RemovesTheTemporaryFilesOfAnInterruptedSave) {
         files.AddFile(dir + name, "stale");
     files.AddFile("Z:\\other\\qlg1.tmp", "stale");
     files.tempCounter = 100;  // this save's own name is new
-    TRunLog log(clock);
-    LoadRunLog(log, files, kPath);
-    SaveRunLog(log, files, kPath);
+    SaveRunBlock("", clock, files, kPath);
     std::vector<std::string> left;
     for (const auto& n : files.nodes)
         if (!n.folder) left.push_back(n.path);
@@ -265,6 +263,89 @@ TEST(RunLogSave, RemovesTheTemporaryFilesOfAnInterruptedSave) {
                         dir + "qlg1.tmp.txt", dir + "qlg1.txt", dir + "qlg12345.tmp", dir + "qlgx.tmp",
                         dir + "sub\\qlg1.tmp"}));
     EXPECT_EQ(files.Content(kPath), "old\r\n");
+}
+
+// Another run's block as it saved it, ending in CR CR LF.
+const std::string kTheirs = std::string(kLogSeparator) + "\r\n[2001/10/28 02:59:00] 実行開始\r\n" +
+                            kLogSeparator + "\r\n\r\r\n";
+
+// Runs that overlap: a save appends its block to what log.txt holds once it
+// has the lock, and clears interrupted saves' files only while holding it.
+TEST(RunLogSave, OverlappingRunsKeepEveryBlock) {
+    const std::string dir = "Z:\\quendro\\";
+    const std::string create = std::string("create ") + kLogLockName, wait = "wait 120000";
+    using V = std::vector<std::string>;
+    struct Case {
+        const char* name;
+        void (*arrange)(FakeFileSystem&);
+        bool theirsKept;  // another run saved while this one waited
+        bool cleared;     // an interrupted save's temporary file was removed
+        V calls;
+    };
+    const Case cases[] = {
+        {"lock free", [](FakeFileSystem&) {}, false, true, {create, wait, "release", "close"}},
+        {"another run saves while this one waits",
+         [](FakeFileSystem& f) { f.whileWaiting = [](FakeFileSystem& g) { g.AddFile(kPath, "old\r\n" + kTheirs); }; },
+         true, true, {create, wait, "release", "close"}},
+        {"its holder died mid-save", [](FakeFileSystem& f) { f.waitAnswer = wr::kAbandoned; }, false, true,
+         {create, wait, "release", "close"}},
+        {"a live save holds it past the wait", [](FakeFileSystem& f) { f.waitAnswer = wr::kTimeout; }, false, false,
+         {create, wait, "close"}},
+        {"the wait fails", [](FakeFileSystem& f) { f.waitAnswer = wr::kFailed; }, false, false,
+         {create, wait, "close"}},
+        {"no mutex to be had", [](FakeFileSystem& f) { f.mutexCreateFails = true; }, false, false, {create}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FixedClock clock;
+        FakeFileSystem files;
+        files.AddFile(kPath, "old\r\n");
+        files.AddFile(dir + "qlg7.tmp", "another save's");
+        TRunLog log(clock);
+        AppendRunHeader(log);
+        AddLogLine(log, "mine");
+        AppendEndOfRun(log);
+        c.arrange(files);
+        SaveRunBlock(log.Image(), clock, files, kPath);
+        // Their end-of-run line reads back as two empty lines.
+        const std::string theirs = c.theirsKept ? kTheirs.substr(0, kTheirs.size() - 3) + "\r\n\r\n" : "";
+        EXPECT_EQ(files.Content(kPath), "old\r\n" + theirs + log.Image());
+        EXPECT_EQ(files.Has(dir + "qlg7.tmp"), !c.cleared);
+        EXPECT_EQ(files.mutexCalls, c.calls);
+        EXPECT_EQ(files.OpenHandles(), 0u);
+    }
+}
+
+// A log that cannot be read at the save is a failed save: the block is not
+// written over a history it did not see.
+TEST(RunLogSave, UnreadableAtTheSaveIsACreateError) {
+    FixedClock clock;
+    FakeFileSystem files;
+    files.AddFile(kPath, "old\r\n");
+    files.unreadable.insert(kPath);
+    EXPECT_THROW(SaveRunBlock("new\r\n", clock, files, kPath), EFileCreateError);
+    files.unreadable.clear();
+    EXPECT_EQ(files.Content(kPath), "old\r\n");
+    EXPECT_EQ(files.mutexCalls.back(), "close");
+}
+
+// Each recovery keeps the copies of those before it.
+TEST(RunLogSave, ALaterRecoveryKeepsTheEarlierCopies) {
+    FixedClock clock;
+    FakeFileSystem files;
+    files.AddFile(kPath, "old\r\n");
+    files.unreplaceable.insert(kPath);
+    files.tearing.insert(kPath);
+    std::vector<std::string> images;
+    for (const char* line : {"first", "second", "third"}) {
+        TRunLog log(clock);
+        log.Add(line);
+        images.push_back(log.Image());
+        EXPECT_THROW(SaveRunLog(log, files, kPath), EFileCreateError);
+    }
+    EXPECT_EQ(files.Content("Z:\\quendro\\log-recovered.txt"), images[0]);
+    EXPECT_EQ(files.Content("Z:\\quendro\\log-recovered-2.txt"), images[1]);
+    EXPECT_EQ(files.Content("Z:\\quendro\\log-recovered-3.txt"), images[2]);
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(HERE), "e2e"))
 
 import e2e  # noqa: E402  (the expected log texts and console records)
 import winetest  # noqa: E402
-from e2e import (BY_HAND, COMPLETED, CONTINUE, IS, NORMAL, NOT_CONTROLLED, OLD_LOG,  # noqa: E402
+from e2e import (ABORT, BY_HAND, COMPLETED, CONTINUE, FAILED, IS, NORMAL, NOT_CONTROLLED, OLD_LOG,  # noqa: E402
                  OLD_LOG_RESAVED, PRESS, RUNNING, STARTED, STAMP_RE, Wine, block, left_open,
                  mask, normal_console, parse_console_record, read, started, wait_for,
                  windows_path)
@@ -164,6 +164,12 @@ RUN_ROWS = [
          consoles=[left_open("C:")],
          boxes=[(DEFAULT_CAPTION, "C:" + NOT_CONTROLLED, ["OK"], "warning"),
                 (DEFAULT_CAPTION, "D:" + RUNNING, ["OK"], "warning")]),
+    # A scheduled run fires during the window run, finds the console busy and
+    # saves first: the window run's save keeps that block before its own.
+    dict(name="command_line_run_saves_during_window_run", console={"C:": "normal run=12000"},
+         steps=CHECK_C_AND_RUN + [("wait_console", "window shown", 1), ("cli", "C:"), ("wait_runs", 2)],
+         during=["C:" + RUNNING, "C:" + FAILED, ABORT],
+         lines=["C:" + STARTED, "C:" + COMPLETED], consoles=[normal_console("C:")]),
 ]
 
 PRESSED_LEFT_OPEN = [started("C:")] + PRESS + ["quit requested", "exit"]
@@ -426,6 +432,18 @@ class WindowCase:
                             and read(self.log).endswith(b"\r\r\n"), 120):
                 raise AssertionError("the run never saved log.txt")
             time.sleep(0.5)
+        elif kind == "cli":
+            # quendro.exe with arguments, beside the window's, to its end.
+            proc = self.wine.start(self.exe, list(args), self.path("cli"), self.env)
+            if Wine.finish(proc, 60) != 0:
+                raise AssertionError("the command-line run failed")
+        elif kind == "wait_runs":
+            # That many runs saved, the last one whole.
+            head = ("] " + e2e.RUN_START).encode("cp932")
+            if not wait_for(lambda: read(self.log).count(head) >= args[0] and read(self.log).endswith(b"\r\r\n"),
+                            120):
+                raise AssertionError("log.txt never held %d runs: %r" % (args[0], read(self.log)[-300:]))
+            time.sleep(0.5)
         elif kind == "wait_open":
             if not wait_for(lambda: os.path.exists(self.path("opened.txt")), 30):
                 raise AssertionError("nothing was opened")
@@ -528,12 +546,14 @@ class GroupTest(unittest.TestCase):
             self.assertEqual(case.log_bytes, row["expect_log"], "log.txt")
             return
         kept = OLD_LOG_RESAVED if row.get("old_log") else b""
-        expected = kept + block(row["lines"])
+        # The block of a run that saved while this one went on comes first.
+        during = e2e.resaved(block(row["during"])) if "during" in row else b""
+        expected = kept + during + block(row["lines"])
         self.assertEqual(case.log_bytes[:len(kept)], kept, "earlier blocks")
         self.assertEqual(mask(case.log_bytes[len(kept):]).decode("cp932", "replace"),
                          expected[len(kept):].decode("cp932", "replace"))
         self.assertEqual(mask(case.log_bytes), mask(expected), "log.txt bytes")
-        stamps = [t for t, _ in log_stamps(case.log_bytes[len(kept):])]
+        stamps = [t for t, _ in log_stamps(case.log_bytes[len(kept) + len(during):])]
         self.assertEqual(stamps, sorted(stamps), "timestamps in order")
         self.assertGreaterEqual(stamps[0], int(case.t0) - 1)
         self.assertLessEqual(stamps[-1], case.t1 + 1)
