@@ -11,10 +11,11 @@ record), each program's .out/.err, the descriptions. Any box a row does not
 expect fails it. The exact command line of a case is in that folder's
 CTestTestfile.cmake.
 
-The backup of a sparse file of 2.2 GiB (15 to 20 s, 2.2 GB written) runs only
-when asked for:
+The backup of a sparse file of 2.2 GiB (15 to 20 s, 2.2 GB written) is a case
+only when asked for at configure time:
 
-    QUENDRO_LARGE_TESTS=1 ctest --test-dir build/win32 -R designer_backup_large_file
+    cmake -DQUENDRO_LARGE_TESTS=ON build/win32 &&
+        ctest --test-dir build/win32 -R designer_backup_large_file
 """
 
 import argparse
