@@ -13,11 +13,20 @@
 # labelled cases, whatever the machine.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/setup.sh"
-"$root/scripts/build.sh" native asan win32 win64
-
 status=0
 summary=""
+# Set-up and builds: nothing can be tested without them.
+must() {
+    name=$1
+    shift
+    start=$(date +%s)
+    "$@"
+    summary="$summary$(printf '%6ss  %s' $(($(date +%s) - start)) "$name")
+"
+}
+must "set-up" "$root/scripts/setup.sh"
+must "builds (native, asan, win32, win64)" "$root/scripts/build.sh" native asan win32 win64
+
 run() {
     name=$1
     shift
