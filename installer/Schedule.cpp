@@ -2,19 +2,13 @@
 
 #include "AtJobs.h"
 #include "FolderAccess.h"
+#include "system/Text.h"
 
 #include <aclapi.h>
 
 #include <vector>
 
 namespace schedule {
-
-std::string Number(long n)
-{
-    char text[16];
-    wsprintfA(text, "%ld", n);
-    return text;
-}
 
 long Run(const std::string& command, std::string* output, DWORD limit)
 {
@@ -87,7 +81,7 @@ std::vector<AtJob> Ours(const std::string& at, const std::string& exe, std::stri
 {
     std::string listing;
     const long code = Run(at, &listing);
-    report += "at (" + Number(code) + "):\r\n" + listing;
+    report += "at (" + DecimalText(code) + "):\r\n" + listing;
     std::vector<AtJob> ours;
     if (code != 0) return ours;
     const std::vector<std::string> names = Names(exe);
@@ -103,7 +97,7 @@ int RemoveJobs(const std::string& at, const std::string& exe, std::string& repor
     int deleted = 0;
     for (const AtJob& job : Ours(at, exe, report)) {
         const long code = Run(at + " " + job.id + " /delete", NULL);
-        report += "at " + job.id + " /delete: " + Number(code) + "\r\n";
+        report += "at " + job.id + " /delete: " + DecimalText(code) + "\r\n";
         if (code == 0) ++deleted;
     }
     return deleted;

@@ -30,6 +30,5 @@ bool HasJob(const std::string& at, const std::string& exe, std::string& report);
 // result.
 DWORD SecureFolder(const std::string& folder);
 
-std::string Number(long n);
 
 } // namespace schedule

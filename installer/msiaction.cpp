@@ -27,6 +27,7 @@
 #include <msiquery.h>
 
 #include "Schedule.h"
+#include "system/Text.h"
 
 #include <string>
 #include <vector>
@@ -238,12 +239,12 @@ extern "C" UINT __stdcall SecureFolder(MSIHANDLE install)
 {
     const std::string folder = Property(install, "CustomActionData");
     const DWORD error = schedule::SecureFolder(folder);
-    Message(install, INSTALLMESSAGE_INFO, "アクセス許可を設定します: " + folder + ": " + schedule::Number(static_cast<long>(error)));
+    Message(install, INSTALLMESSAGE_INFO, "アクセス許可を設定します: " + folder + ": " + DecimalText(static_cast<long>(error)));
     if (error == ERROR_SUCCESS) return ERROR_SUCCESS;
     // quendro.exe runs as SYSTEM from there: a folder others can write to is
     // not installed.
     Message(install, INSTALLMESSAGE_ERROR,
-            folder + " のアクセス許可を設定できませんでした (エラー " + schedule::Number(static_cast<long>(error)) +
+            folder + " のアクセス許可を設定できませんでした (エラー " + DecimalText(static_cast<long>(error)) +
                 ")。NTFS のドライブにインストールしてください。");
     return ERROR_INSTALL_FAILURE;
 }
@@ -254,11 +255,11 @@ extern "C" UINT __stdcall AddSchedule(MSIHANDLE install)
     std::string output;
     const long code = schedule::Run(command, &output);
     Message(install, INSTALLMESSAGE_INFO,
-            "定期実行を登録します: " + command + "\r\n" + output + "at の終了コード: " + schedule::Number(code));
+            "定期実行を登録します: " + command + "\r\n" + output + "at の終了コード: " + DecimalText(code));
     // As setup.exe: the files stay, the failure is reported.
     if (code != 0)
         Message(install, INSTALLMESSAGE_WARNING,
-                "定期実行を登録できませんでした (at の終了コード " + schedule::Number(code) +
+                "定期実行を登録できませんでした (at の終了コード " + DecimalText(code) +
                     ")。タスク スケジューラ サービスが動いているか確かめて、あとで「コントロール パネル」の「タスク」から登録してください。");
     return ERROR_SUCCESS;
 }
@@ -271,7 +272,7 @@ extern "C" UINT __stdcall RemoveSchedule(MSIHANDLE install)
     if (data.size() < 2) return ERROR_SUCCESS;
     std::string report;
     const int deleted = schedule::RemoveJobs(data[0], data[1], report);
-    Message(install, INSTALLMESSAGE_INFO, report + "削除したジョブ: " + schedule::Number(deleted));
+    Message(install, INSTALLMESSAGE_INFO, report + "削除したジョブ: " + DecimalText(deleted));
     return ERROR_SUCCESS;
 }
 
@@ -284,7 +285,7 @@ extern "C" UINT __stdcall RestoreSchedule(MSIHANDLE install)
     std::string report;
     if (!schedule::HasJob(data[0], data[1], report)) {
         const long code = schedule::Run(AtCommand(data[0], data[2], data[1], data[3]), &report);
-        report += "at の終了コード: " + schedule::Number(code);
+        report += "at の終了コード: " + DecimalText(code);
     }
     Message(install, INSTALLMESSAGE_INFO, "定期実行を戻します:\r\n" + report);
     return ERROR_SUCCESS;

@@ -81,6 +81,7 @@ TEST(CommandLine, ArgumentsAreReadAsTheGrammarSays) {
         std::string defragged;
         V lines;
         bool powerOff;
+        std::string listed = "ACDEF", fixed = "CDE";
     } cases[] = {
         {{"C:"}, "", "C", {Done('C')}, false},
         {{"c:", "d:"}, "", "CD", {Done('C'), Done('D')}, false},
@@ -102,53 +103,25 @@ TEST(CommandLine, ArgumentsAreReadAsTheGrammarSays) {
         {{"/S", "/E"}, "", "", {}, true},
         {{"/E"}, "", "", {}, false},
         {{""}, "", "", {Invalid(""), kStop}, false},
+        // "/A": the fixed drives among those the system lists, in letter
+        // order, each as if written where "/A" stands.
+        {{"/A"}, "", "", {NoDrive("/A"), kStop}, false, "ADF", ""},
+        {{"/A", "/E", "C:"}, "", "", {NoDrive("/A"), kGoOn, NoDrive("C:"), kGoOn}, false, "", ""},
+        {{"/A"}, "", "C", {Done('C')}, false, "ACF", "C"},
+        // Q answers as fixed but is not listed: left out.
+        {{"/A"}, "", "CEHZ", {Done('C'), Done('E'), Done('H'), Done('Z')}, false, "ACDEHZ", "CEHQZ"},
+        {{"/A", "/a"}, "", "CECE", {Done('C'), Done('E'), Done('C'), Done('E')}, false, "ACDE", "CE"},
+        {{"E:", "/A", "c:"}, "", "ECEC", {Done('E'), Done('C'), Done('E'), Done('C')}, false, "ACDE", "CE"},
+        {{"/A", "F:"}, "D", "CD", {Done('C'), Failed("D:"), kStop}, false},
+        {{"/A", "/E"}, "D", "CDE", {Done('C'), Failed("D:"), kGoOn, Done('E')}, false},
+        {{"G:", "/A"}, "", "", {NoDrive("G:"), kStop}, false},
+        {{"/S", "/A"}, "C", "C", {Failed("C:"), kStop}, true},
+        {{"/AX", "A/", "/A:", "/E"}, "", "", {Invalid("/AX"), kGoOn, Invalid("A/"), kGoOn, Invalid("/A:"), kGoOn}, false},
     };
     for (const auto& c : cases) {
         std::string trace;
         for (const auto& a : c.args) trace += a + " ";
         SCOPED_TRACE(trace);
-        FakeHost host;
-        host.failing = c.failing;
-        RunCommandLine(host, c.args, kPath);
-        EXPECT_EQ(host.defragged, c.defragged);
-        EXPECT_EQ(host.RunLines(), c.lines);
-        EXPECT_EQ(!host.shutdown.calls.empty(), c.powerOff);
-    }
-}
-
-// "/A": the fixed drives among those the system lists, in letter order, each
-// as if written where "/A" stands.
-TEST(CommandLine, SlashAIsEveryFixedDriveWhereItStands) {
-    const struct {
-        const char* name;
-        std::string listed, fixed;
-        V args;
-        std::string failing;
-        std::string defragged;
-        V lines;
-        bool powerOff;
-    } cases[] = {
-        {"no fixed drive", "ADF", "", {"/A"}, "", "", {NoDrive("/A"), kStop}, false},
-        {"no fixed drive, /E", "", "", {"/A", "/E", "C:"}, "", "",
-         {NoDrive("/A"), kGoOn, NoDrive("C:"), kGoOn}, false},
-        {"one", "ACF", "C", {"/A"}, "", "C", {Done('C')}, false},
-        // Q answers as fixed but is not listed: left out.
-        {"several with gaps", "ACDEHZ", "CEHQZ", {"/A"}, "", "CEHZ",
-         {Done('C'), Done('E'), Done('H'), Done('Z')}, false},
-        {"twice, lower case", "ACDE", "CE", {"/A", "/a"}, "", "CECE",
-         {Done('C'), Done('E'), Done('C'), Done('E')}, false},
-        {"between named drives", "ACDE", "CE", {"E:", "/A", "c:"}, "", "ECEC",
-         {Done('E'), Done('C'), Done('E'), Done('C')}, false},
-        {"a drive fails", "ACDE", "CDE", {"/A", "F:"}, "D", "CD", {Done('C'), Failed("D:"), kStop}, false},
-        {"a drive fails, /E", "ACDE", "CDE", {"/A", "/E"}, "D", "CDE",
-         {Done('C'), Failed("D:"), kGoOn, Done('E')}, false},
-        {"after a failure", "ACDE", "CDE", {"G:", "/A"}, "", "", {NoDrive("G:"), kStop}, false},
-        {"power-off after a failure", "ACDE", "CDE", {"/S", "/A"}, "C", "C", {Failed("C:"), kStop}, true},
-        {"only /A itself", "ACDE", "CDE", {"/AX", "A/", "/A:", "/E"}, "", "",
-         {Invalid("/AX"), kGoOn, Invalid("A/"), kGoOn, Invalid("/A:"), kGoOn}, false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
         FakeHost host;
         host.listed = c.listed;
         host.fixed = c.fixed;
