@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "FakeEvents.h"
 #include "FakeFileSystem.h"
 #include "FixedClock.h"
@@ -20,7 +18,6 @@ public:
     std::string fixed = "CDE";              // fixed drives
     std::string failing;                    // fixed drives whose DefragDrive fails
     std::string defragged;                  // letters handed to DefragDrive, in order
-    std::function<void()> whileDefragmenting;
     FakeFileSystem files;
     FakeShutdown shutdown;
     FixedClock clock;
@@ -53,7 +50,6 @@ public:
     }
     bool DefragDrive(char letter, TRunLog& log) override {
         defragged += letter;
-        if (whileDefragmenting) whileDefragmenting();
         const std::string spec{letter, ':'};
         if (failing.find(letter) != std::string::npos) return false;
         AddLogLine(log, spec + "　デフラグを完了しました。");
@@ -195,16 +191,6 @@ TEST(CommandLine, RunIsAppendedToTheExistingLog) {
 
 // A window run saved while this one went on: both blocks stay, in the order
 // of the saves.
-TEST(CommandLine, ABlockSavedDuringTheRunIsKept) {
-    FakeHost host;
-    host.whileDefragmenting = [&] { host.files.AddFile(kPath, "window run\r\n\r\r\n"); };
-    RunCommandLine(host, {"C:"}, kPath);
-    const std::string saved = host.files.Content(kPath);
-    EXPECT_EQ(saved.substr(0, 16), "window run\r\n\r\n\r\n");
-    EXPECT_EQ(saved.substr(16), std::string(kLogSeparator) + "\r\n[2001/10/28 03:00:00] 実行開始\r\n" + kLogSeparator +
-                                    "\r\n[2001/10/28 03:00:00] " + Done('C') + "\r\n\r\r\n");
-}
-
 TEST(CommandLine, PowerOffComesAfterTheSave) {
     FakeHost host;
     bool savedFirst = false;
